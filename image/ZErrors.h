@@ -17,6 +17,14 @@ inline constexpr char kResourceLoad[] = "Unable to load resource!";
 
 // Shared by the readers
 inline constexpr char kCancelled[] = "Cancelled";
+// Bitmap data in a compression the reader does not know (BMP files and packed DIB blocks)
+inline constexpr char kCompressionUnsupported[] = "compression type not supported";
+inline constexpr char kUnknownCompression[] = "unknown compression";
+
+// Packed DIB blocks (CreateFromHANDLE) and bitmap handles
+inline constexpr char kDibTooShort[] = "DIB block too short";
+inline constexpr char kDibHeader[] = "unsupported DIB header";
+inline constexpr char kGetDIBitsFailed[] = "GetDIBits failed";
 
 // BMP
 
@@ -31,5 +39,9 @@ inline constexpr char kCancelled[] = "Cancelled";
 // WBMP
 
 // Metafiles
+inline constexpr char kWmfCorrupted[] = "corrupted WMF";
+inline constexpr char kWmfEmpty[] = "empty WMF";
+inline constexpr char kWmfSaveUnsupported[] = "Save WMF not supported";
+inline constexpr char kWmfNoRenderer[] = "WMF: metafiles can only be rendered on Windows";
 
 }  // namespace zerr
