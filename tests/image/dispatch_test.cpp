@@ -142,7 +142,8 @@ TEST_F(Dispatch, DetectionTriesEveryReaderFromTheSamePosition) {
 TEST_F(Dispatch, UnknownFormats) {
     TestImage image(4, 4, 8, 0);
     std::vector<BYTE> garbage(16, 'x');
-    for (DWORD type : {DWORD{FORMAT_UNKNOWN}, 8u, 200u}) {
+    const DWORD notFormats[] = {FORMAT_UNKNOWN, 8, 200};
+    for (DWORD type : notFormats) {
         strcpy(image.Info().lastError, "marker");
         ASSERT_FALSE(image.Decode(garbage.data(), 16, type));
         EXPECT_STREQ(image.GetLastError(), "Decode: Unknown or wrong format");
@@ -155,7 +156,8 @@ TEST_F(Dispatch, UnknownFormats) {
 
     ZMemFile out;
     out.Open();
-    for (DWORD type : {DWORD{FORMAT_UNKNOWN}, 8u}) {
+    const DWORD notWritable[] = {FORMAT_UNKNOWN, 8};
+    for (DWORD type : notWritable) {
         strcpy(image.Info().lastError, "marker");
         EXPECT_FALSE(image.Encode(&out, type));
         EXPECT_STREQ(image.GetLastError(), "Encode: Unknown format");
