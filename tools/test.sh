@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds and runs every test suite: native, sanitizers (asan), and Windows
-# under Wine inside one virtual X display. Installs missing packages first.
+# Builds and runs every test suite: native, sanitizers (asan), Windows under
+# Wine inside one virtual X display, then the fuzz smoke run when
+# tools/fuzz-smoke.sh is there. Installs missing packages first.
 #
-#   bash tools/test.sh [native] [asan] [windows]     (default: all three)
+#   bash tools/test.sh [native] [asan] [windows] [fuzz]     (default: all)
 #
 # Ends with "N passed, N failed" counted over ctest entries (a suite that does
 # not configure or build counts as one failure) and exits non-zero on any
@@ -16,7 +17,13 @@ root=$PWD
 zelvo_install "${ZELVO_TEST_PACKAGES[@]}" || exit 1
 
 suites=("$@")
-[ ${#suites[@]} -gt 0 ] || suites=(native asan windows)
+[ ${#suites[@]} -gt 0 ] || suites=(native asan windows fuzz)
+for suite in "${suites[@]}"; do
+  case $suite in
+    native | asan | windows | fuzz) ;;
+    *) echo "unknown suite: $suite (native, asan, windows, fuzz)" >&2; exit 2 ;;
+  esac
+done
 
 passed=0
 failed=0
@@ -83,23 +90,26 @@ run_suite() {
   echo "=== $suite: $((SECONDS - start)) s"
 }
 
-for suite in "${suites[@]}"; do
-  case $suite in
-    native | asan | windows) run_suite "$suite" ;;
-    *) echo "unknown suite: $suite (native, asan, windows)" >&2; exit 2 ;;
-  esac
-done
-
-# Fuzz smoke step: runs when the fuzz targets provide it.
-if [ $# -eq 0 ] && [ -x tools/fuzz-smoke.sh ]; then
+# The fuzz targets' own smoke script (native clang); one entry in the count.
+fuzz_smoke() {
+  [ -x tools/fuzz-smoke.sh ] || { echo "=== fuzz: no tools/fuzz-smoke.sh, skipped"; return; }
   echo "=== fuzz smoke"
+  local start=$SECONDS
   if tools/fuzz-smoke.sh; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
     problems+=("fuzz smoke failed")
   fi
-fi
+  echo "=== fuzz: $((SECONDS - start)) s"
+}
+
+for suite in "${suites[@]}"; do
+  case $suite in
+    native | asan | windows) run_suite "$suite" ;;
+    fuzz) fuzz_smoke ;;
+  esac
+done
 
 for p in "${problems[@]}"; do
   echo "FAILED: $p"
