@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 
 #ifdef _WIN32
@@ -35,6 +36,8 @@ struct Probe {
   const char* path;
   const char* prefix;
 };
+
+void PrintTo(const Probe& p, std::ostream* os) { *os << p.path; }
 
 class TestPaths : public ::testing::TestWithParam<Probe> {};
 
