@@ -1,10 +1,17 @@
 #include "ZCodecTable.h"
 
+#include "codecs/ZImagePCX.h"
+#include "codecs/ZImageTGA.h"
+
 namespace {
 
 // Detection tries the entries in this order: BMP, ICO, GIF, TGA, PCX,
 // WBMP, then the metafile reader.
-const ZCodecTable kBuiltIn{nullptr, 0};
+const ZCodecEntry kCodecs[] = {
+    zcodec::Entry<ZImageTGA>(FORMAT_TGA),
+    zcodec::Entry<ZImagePCX>(FORMAT_PCX),
+};
+const ZCodecTable kBuiltIn{kCodecs, sizeof(kCodecs) / sizeof(kCodecs[0])};
 
 const ZCodecTable* g_active = &kBuiltIn;
 

@@ -33,8 +33,31 @@ inline constexpr char kGetDIBitsFailed[] = "GetDIBits failed";
 // ICO
 
 // TGA
+inline constexpr char kTgaNotTga[] = "Not a TGA";
+inline constexpr char kTgaUnknownType[] = "Unknown TGA image type";
+inline constexpr char kTgaBadHeader[] = "bad TGA header";
+inline constexpr char kTgaCreateFailed[] = "TGA Create failed";
+inline constexpr char kTgaCorrupted[] = "corrupted TGA";
+inline constexpr char kTgaBitDepth[] = "Bit depth must be 8 or 24";
+inline constexpr char kTgaSize[] = "TGA cannot hold this image size";
+inline constexpr char kTgaWrite[] = "cannot write TGA file";
+
 
 // PCX
+inline constexpr char kPcxRead[] = "Can't read PCX image";
+inline constexpr char kPcxNotPcx[] = "Error: Not a PCX file";
+inline constexpr char kPcxEncoding[] = "PCX file has unknown encoding scheme";
+inline constexpr char kPcxPlanes[] = "Can't handle image with more than 4 planes";
+inline constexpr char kPcxBadWindow[] = "bad PCX image window";
+inline constexpr char kPcxShortLines[] = "PCX lines too short for the image width";
+inline constexpr char kPcxCorrupted[] = "corrupted PCX";
+inline constexpr char kPcxRepeatSpans[] = "repeat count spans end of image";
+inline constexpr char kPcxColorMap[] = "bad color map signature";
+inline constexpr char kPcxBitsPerPixel[] = "Can't handle more than 1 bit per pixel";
+inline constexpr char kPcxSize[] = "PCX cannot hold this image size";
+inline constexpr char kPcxWriteHeader[] = "cannot write PCX header";
+inline constexpr char kPcxWriteData[] = "cannot write PCX data";
+
 
 // WBMP
 
