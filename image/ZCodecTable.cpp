@@ -1,5 +1,6 @@
 #include "ZCodecTable.h"
 
+#include "codecs/ZImageBMP.h"
 #include "codecs/ZImagePCX.h"
 #include "codecs/ZImageTGA.h"
 
@@ -8,6 +9,7 @@ namespace {
 // Detection tries the entries in this order: BMP, ICO, GIF, TGA, PCX,
 // WBMP, then the metafile reader.
 const ZCodecEntry kCodecs[] = {
+    zcodec::Entry<ZImageBMP>(FORMAT_BMP),
     zcodec::Entry<ZImageTGA>(FORMAT_TGA),
     zcodec::Entry<ZImagePCX>(FORMAT_PCX),
 };

@@ -27,6 +27,12 @@ inline constexpr char kDibHeader[] = "unsupported DIB header";
 inline constexpr char kGetDIBitsFailed[] = "GetDIBits failed";
 
 // BMP
+inline constexpr char kBmpNotBmp[] = "Not a BMP";
+inline constexpr char kBmpInfo[] = "Error reading BMP info";
+inline constexpr char kBmpDimensions[] = "output dimensions returned";
+inline constexpr char kBmpNoMemory[] = "Can't allocate memory";
+inline constexpr char kBmpBufferNoMemory[] = "can't allocate memory";
+inline constexpr char kBmpTruncated[] = "BMP pixel data beyond end of file";
 
 // GIF
 

@@ -3,7 +3,16 @@
 #include <fstream>
 #include <iterator>
 
+namespace {
+
+bool SameColour(const RGBQUAD& a, const RGBQUAD& b) {
+    return a.rgbBlue == b.rgbBlue && a.rgbGreen == b.rgbGreen && a.rgbRed == b.rgbRed;
+}
+
+}  // namespace
+
 std::vector<uint8_t> ToRgba(ZImage& image) {
+    const RGBQUAD key = image.GetTransColor();
     const LONG width = static_cast<LONG>(image.GetWidth());
     const LONG height = static_cast<LONG>(image.GetHeight());
     std::vector<uint8_t> out;
@@ -12,8 +21,10 @@ std::vector<uint8_t> ToRgba(ZImage& image) {
         const LONG y = height - 1 - row;
         for (LONG x = 0; x < width; ++x) {
             const RGBQUAD c = image.GetPixelColor(x, y, true);
-            const bool keyed = image.IsIndexed() && image.IsTransparent() &&
-                               image.GetPixelIndex(x, y) == static_cast<BYTE>(image.GetTransIndex());
+            const bool keyed =
+                image.IsTransparent() &&
+                (image.IsIndexed() ? image.GetPixelIndex(x, y) == static_cast<BYTE>(image.GetTransIndex())
+                                   : SameColour(c, key));
             out.push_back(c.rgbRed);
             out.push_back(c.rgbGreen);
             out.push_back(c.rgbBlue);

@@ -7,8 +7,9 @@
 
 #include "ZImage.h"
 
-// Alpha is 0 for pixels of the transparent palette index, else the alpha
-// plane's value, or 255 where the image has none.
+// Alpha is 0 for transparent pixels (the transparent palette index, or in
+// a true-colour picture with a transparent index the transparent colour),
+// else the alpha plane's value, or 255 where the image has none.
 std::vector<uint8_t> ToRgba(ZImage& image);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
