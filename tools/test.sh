@@ -63,7 +63,7 @@ windows_ctest() {
 }
 
 run_suite() {
-  local suite=$1 start=$SECONDS log
+  local suite=$1 log
   log=$root/build/$suite-test.log
   echo "=== $suite: configure and build"
   mkdir -p "$root/build"
@@ -87,28 +87,27 @@ run_suite() {
   fi
   rc=${PIPESTATUS[0]}
   count_ctest "$suite" "$log" "$rc"
-  echo "=== $suite: $((SECONDS - start)) s"
 }
 
 # The fuzz targets' own smoke script (native clang); one entry in the count.
 fuzz_smoke() {
   [ -x tools/fuzz-smoke.sh ] || { echo "=== fuzz: no tools/fuzz-smoke.sh, skipped"; return; }
   echo "=== fuzz smoke"
-  local start=$SECONDS
   if tools/fuzz-smoke.sh; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
     problems+=("fuzz smoke failed")
   fi
-  echo "=== fuzz: $((SECONDS - start)) s"
 }
 
 for suite in "${suites[@]}"; do
+  start=$SECONDS
   case $suite in
     native | asan | windows) run_suite "$suite" ;;
     fuzz) fuzz_smoke ;;
   esac
+  echo "=== $suite: $((SECONDS - start)) s"
 done
 
 for p in "${problems[@]}"; do
