@@ -1,6 +1,7 @@
 #include "ZCodecTable.h"
 
 #include "codecs/ZImageBMP.h"
+#include "codecs/ZImageGIF.h"
 #include "codecs/ZImagePCX.h"
 #include "codecs/ZImageTGA.h"
 
@@ -10,6 +11,7 @@ namespace {
 // WBMP, then the metafile reader.
 const ZCodecEntry kCodecs[] = {
     zcodec::Entry<ZImageBMP>(FORMAT_BMP),
+    zcodec::MultiImageEntry<ZImageGIF>(FORMAT_GIF),
     zcodec::Entry<ZImageTGA>(FORMAT_TGA),
     zcodec::Entry<ZImagePCX>(FORMAT_PCX),
 };

@@ -35,6 +35,13 @@ inline constexpr char kBmpBufferNoMemory[] = "can't allocate memory";
 inline constexpr char kBmpTruncated[] = "BMP pixel data beyond end of file";
 
 // GIF
+inline constexpr char kGifInvalidFilePointer[] = "invalid file pointer";
+inline constexpr char kGifNoImages[] = "multipage GIF, no images!";
+inline constexpr char kGifBadImagePointer[] = "Bad image pointer";
+inline constexpr char kGifWriteError[] = "Write Error in GIF file";
+inline constexpr char kGifFramesBeyondData[] = "GIF frames larger than the file's data could fill";
+inline constexpr char kGifTooLargeToWrite[] = "GIF cannot hold this image size";
+inline constexpr char kGifMultipageTrueColour[] = "multipage GIF: images must have 8 bits per pixel or fewer";
 
 // ICO
 
