@@ -87,18 +87,12 @@ public:
 
 private:
     static constexpr size_t kCapacity = 16384;
-    // Bytes kept before the position on refilling, so that a step back over
-    // one pixel value needs no seek on the stream.
-    static constexpr size_t kKeep = 4;
 
     bool Fill() {
-        const size_t keep = m_end < kKeep ? m_end : kKeep;
-        memmove(m_data, m_data + m_end - keep, keep);
-        m_base += static_cast<int64_t>(m_end - keep);
-        m_next = m_end = keep;
-        const size_t got = m_stream->Read(m_data + keep, 1, kCapacity - keep);
-        m_end += got;
-        return got > 0;
+        m_base += static_cast<int64_t>(m_end);
+        m_next = 0;
+        m_end = m_stream->Read(m_data, 1, kCapacity);
+        return m_end > 0;
     }
 
     ZFile* m_stream;
