@@ -54,7 +54,9 @@ Bytes Trailer(uint8_t signature = 12) {
     return t;
 }
 
-uint32_t TrailerColour(int i) { return uint32_t(i) << 24 | uint32_t(2 * i & 0xFF) << 16 | uint32_t(255 - i) << 8 | 0xFF; }
+uint32_t TrailerColour(int i) {
+    return uint32_t(i) << 24 | uint32_t(2 * i & 0xFF) << 16 | uint32_t(255 - i) << 8 | 0xFF;
+}
 
 // Header colour map: entry i = (16i, 255 - 16i, i).
 Bytes HeaderMap() {
@@ -402,7 +404,9 @@ TEST_P(PcxWrite, LaysOutFileAndReadsBack) {
     EXPECT_EQ(ToRgba(back), ToRgba(image));
     if (c.bpp <= 8) {
         for (DWORD i = 0; i < image.GetNumColors(); ++i)
-            EXPECT_EQ(ZImage::RGBQUADtoRGB(back.GetPaletteColor(BYTE(i))), ZImage::RGBQUADtoRGB(image.GetPaletteColor(BYTE(i))));
+            EXPECT_EQ(ZImage::RGBQUADtoRGB(back.GetPaletteColor(BYTE(i))),
+                      ZImage::RGBQUADtoRGB(image.GetPaletteColor(BYTE(i))))
+                << i;
     }
 }
 

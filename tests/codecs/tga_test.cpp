@@ -240,7 +240,8 @@ TEST(TgaDecode, StreamLeftAfterPicture) {
     Tga packed;
     packed.type = 10, packed.width = 3, packed.pixels = {0x81, 1, 2, 3, 0x00, 4, 5, 6};
     Bytes stream = Build(wide);
-    for (const Bytes& next : {Build(packed), Build(wide), Build(packed)}) stream.insert(stream.end(), next.begin(), next.end());
+    for (const Bytes& next : {Build(packed), Build(wide), Build(packed)})
+        stream.insert(stream.end(), next.begin(), next.end());
     ZMemFile in(stream.data(), static_cast<DWORD>(stream.size()));
     for (int i = 0; i < 4; ++i) {
         ZImage image;
@@ -373,17 +374,18 @@ TEST(TgaDecode, NullStreamFailsWithoutText) {
 }
 
 TEST(TgaDecode, EscapeCancels) {
-    Tga f;
-    f.pixels = {1, 2, 3};
+    Tga whole;
+    whole.pixels = {1, 2, 3};
+    // Also when the stream is too short for its rows.
+    Tga cut = whole;
+    cut.height = 3;
     for (LONG escape : {-1, 1}) {
-        ZImage image;
-        image.SetEscape(escape);
-        EXPECT_FALSE(DecodeBytes(image, Build(f)));
-        EXPECT_STREQ(image.GetLastError(), "Cancelled");
-        // Also for a stream too short for its rows.
-        f.height = 3;
-        EXPECT_FALSE(DecodeBytes(image, Build(f)));
-        EXPECT_STREQ(image.GetLastError(), "Cancelled");
+        for (const Tga& f : {whole, cut}) {
+            ZImage image;
+            image.SetEscape(escape);
+            EXPECT_FALSE(DecodeBytes(image, Build(f)));
+            EXPECT_STREQ(image.GetLastError(), "Cancelled") << escape << " " << f.height;
+        }
     }
 }
 
