@@ -2,8 +2,10 @@
 
 #include "codecs/ZImageBMP.h"
 #include "codecs/ZImageGIF.h"
+#include "codecs/ZImageICO.h"
 #include "codecs/ZImagePCX.h"
 #include "codecs/ZImageTGA.h"
+#include "codecs/ZImageWBMP.h"
 
 namespace {
 
@@ -11,9 +13,11 @@ namespace {
 // WBMP, then the metafile reader.
 const ZCodecEntry kCodecs[] = {
     zcodec::Entry<ZImageBMP>(FORMAT_BMP),
+    zcodec::Entry<ZImageICO>(FORMAT_ICO),
     zcodec::MultiImageEntry<ZImageGIF>(FORMAT_GIF),
     zcodec::Entry<ZImageTGA>(FORMAT_TGA),
     zcodec::Entry<ZImagePCX>(FORMAT_PCX),
+    zcodec::Entry<ZImageWBMP>(FORMAT_WBMP),
 };
 const ZCodecTable kBuiltIn{kCodecs, sizeof(kCodecs) / sizeof(kCodecs[0])};
 

@@ -44,6 +44,7 @@ inline constexpr char kGifTooLargeToWrite[] = "GIF cannot hold this image size";
 inline constexpr char kGifMultipageTrueColour[] = "multipage GIF: images must have 8 bits per pixel or fewer";
 
 // ICO
+inline constexpr char kIcoTooLarge[] = "Can't save this image as icon";
 
 // TGA
 inline constexpr char kTgaNotTga[] = "Not a TGA";
@@ -73,6 +74,11 @@ inline constexpr char kPcxWriteData[] = "cannot write PCX data";
 
 
 // WBMP
+inline constexpr char kWbmpNotWbmp[] = "Not a WBMP";
+inline constexpr char kWbmpType[] = "Unsupported WBMP type";
+inline constexpr char kWbmpCorrupted[] = "Corrupted WBMP";
+inline constexpr char kWbmpCreate[] = "WBMP Create failed";
+inline constexpr char kWbmpCannotSave[] = "Can't save this image as WBMP";
 
 // Metafiles
 inline constexpr char kWmfCorrupted[] = "corrupted WMF";

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Corpus.h"
+#include "ExternalDecoders.h"
+#include "Rgba.h"
+#include "ZImage.h"
+#include "codecs/ZImageWBMP.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+bool DecodeBytes(ZImage& image, Bytes bytes) {
+    return image.Decode(bytes.data(), static_cast<DWORD>(bytes.size()), FORMAT_WBMP);
+}
+
+// Pixel indices, rows from the top.
+std::vector<std::string> Picture(ZImage& image) {
+    std::vector<std::string> rows;
+    for (LONG y = static_cast<LONG>(image.GetHeight()) - 1; y >= 0; --y) {
+        std::string row;
+        for (LONG x = 0; x < static_cast<LONG>(image.GetWidth()); ++x) row += image.GetPixelIndex(x, y) ? '#' : '.';
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+Bytes EncodeWbmp(ZImage& image) {
+    BYTE* buffer = nullptr;
+    long size = 0;
+    EXPECT_TRUE(image.Encode(buffer, size, FORMAT_WBMP)) << image.GetLastError();
+    Bytes out(buffer, buffer + size);
+    free(buffer);
+    return out;
+}
+
+TEST(WbmpDecode, RowsFromTheTopOneBitPerPixel) {
+    ZImage image;
+    ASSERT_TRUE(DecodeBytes(image, {0, 0, 8, 2, 0xFF, 0x00}));
+    EXPECT_EQ(image.GetType(), FORMAT_WBMP);
+    EXPECT_EQ(image.GetBpp(), 1);
+    EXPECT_EQ(Picture(image), (std::vector<std::string>{"########", "........"}));
+    const RGBQUAD black = image.GetPaletteColor(0), white = image.GetPaletteColor(1);
+    EXPECT_EQ(black.rgbRed + black.rgbGreen + black.rgbBlue, 0);
+    EXPECT_EQ(white.rgbRed + white.rgbGreen + white.rgbBlue, 3 * 255);
+}
+
+TEST(WbmpDecode, RowsArePaddedToWholeBytesAndFixedHeaderIgnored) {
+    ZImage image;
+    ASSERT_TRUE(DecodeBytes(image, {0, 0x5A, 9, 3, 0xFF, 0x80, 0x00, 0x7F, 0xAA, 0xC0}));
+    EXPECT_EQ(Picture(image), (std::vector<std::string>{"#########", ".........", "#.#.#.#.#"}));
+}
+
+TEST(WbmpDecode, ShortRowsStayBlack) {
+    ZImage image;
+    ASSERT_TRUE(DecodeBytes(image, {0, 0, 4, 3, 0xF0}));
+    EXPECT_EQ(Picture(image), (std::vector<std::string>{"####", "....", "...."}));
+}
+
+TEST(WbmpDecode, Failures) {
+    struct Case {
+        Bytes file;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {{}, "Not a WBMP"},
+        {{0, 0, 1}, "Not a WBMP"},
+        {{1, 0, 8, 2, 0xFF, 0}, "Unsupported WBMP type"},
+        {{0, 0, 0, 2, 0xFF, 0}, "Corrupted WBMP"},
+        {{0, 0, 8, 0, 0xFF, 0}, "Corrupted WBMP"},
+    };
+    for (const Case& c : cases) {
+        ZImage image(3, 3, 8, FORMAT_BMP);
+        EXPECT_FALSE(DecodeBytes(image, c.file)) << c.text;
+        EXPECT_STREQ(image.GetLastError(), c.text);
+        EXPECT_EQ(image.GetWidth(), 3u);
+        EXPECT_TRUE(image.IsValid());
+    }
+    ZImageWBMP codec;
+    EXPECT_FALSE(codec.Decode(nullptr));
+    EXPECT_STREQ(codec.GetLastError(), "");
+}
+
+TEST(WbmpDecode, TruncatedAndMutatedFiles) {
+    const Bytes file = {0, 0, 9, 3, 0xFF, 0x80, 0x00, 0x7F, 0xAA, 0xC0};
+    for (size_t n = 0; n <= file.size(); ++n) {
+        ZImage image;
+        const bool ok = DecodeBytes(image, Bytes(file.begin(), file.begin() + n));
+        EXPECT_EQ(ok, n >= 4) << n;
+        EXPECT_EQ(ok, image.IsValid()) << n;
+    }
+    for (size_t at = 0; at < 4; ++at) {
+        for (uint8_t value : {0x00, 0x01, 0x7F, 0xFF}) {
+            Bytes mutated = file;
+            mutated[at] = value;
+            ZImage image;
+            const bool ok = DecodeBytes(image, mutated);
+            EXPECT_EQ(ok, image.IsValid()) << at;
+            if (ok) {
+                EXPECT_EQ(image.GetWidth(), mutated[2]);
+                EXPECT_EQ(image.GetHeight(), mutated[3]);
+            }
+        }
+    }
+}
+
+TEST(WbmpWrite, WritesIndicesRowsFromTheTop) {
+    ZImage image(9, 2, 1, FORMAT_BMP);
+    image.Clear(0);
+    // White on black in the palette's terms is not looked at: index 1 is a set bit.
+    image.SetPaletteColor(0, 255, 255, 255, 0);
+    image.SetPaletteColor(1, 0, 0, 0, 0);
+    for (LONG x = 0; x < 9; x += 2) image.SetPixelIndex(x, 1, 1);
+    image.SetPixelIndex(8, 0, 1);
+    EXPECT_EQ(EncodeWbmp(image), (Bytes{0, 0, 9, 2, 0xAA, 0x80, 0x00, 0x80}));
+}
+
+TEST(WbmpWrite, RoundTrip) {
+    ZImage image(255, 255, 1, FORMAT_BMP);
+    for (LONG y = 0; y < 255; ++y)
+        for (LONG x = 0; x < 255; ++x) image.SetPixelIndex(x, y, static_cast<BYTE>((x * y + x / 3) % 3 == 0));
+    ZImage back;
+    ASSERT_TRUE(DecodeBytes(back, EncodeWbmp(image)));
+    EXPECT_EQ(Picture(back), Picture(image));
+}
+
+TEST(WbmpWrite, Refusals) {
+    struct Case {
+        DWORD width, height, bpp;
+    };
+    for (const Case& c : {Case{256, 1, 1}, Case{1, 256, 1}, Case{8, 8, 8}, Case{8, 8, 4}, Case{8, 8, 24}}) {
+        ZImage image(c.width, c.height, c.bpp, FORMAT_BMP);
+        BYTE* buffer = nullptr;
+        long size = 0;
+        EXPECT_FALSE(image.Encode(buffer, size, FORMAT_WBMP)) << c.width << "x" << c.height << "x" << c.bpp;
+        EXPECT_STREQ(image.GetLastError(), "Can't save this image as WBMP");
+    }
+    ZImage empty;
+    BYTE* buffer = nullptr;
+    long size = 0;
+    EXPECT_FALSE(empty.Encode(buffer, size, FORMAT_WBMP));
+    EXPECT_STREQ(empty.GetLastError(), "null image!!!");
+    ZImage image(2, 2, 1, FORMAT_BMP);
+    EXPECT_FALSE(image.Encode(static_cast<ZFile*>(nullptr), FORMAT_WBMP));
+    EXPECT_STREQ(image.GetLastError(), "null file handler");
+}
+
+#ifndef _WIN32
+// Pillow has no WBMP reader; ImageMagick has.
+TEST(WbmpWrite, ImageMagickReadsWrittenFiles) {
+    if (!external::ImageMagickAvailable()) GTEST_SKIP() << "ImageMagick (/usr/bin/convert) not available";
+    external::TempDir dir("zelvo-wbmp-interop");
+    ZImage image(13, 5, 1, FORMAT_BMP);
+    image.SetGrayPalette();
+    for (LONG y = 0; y < 5; ++y)
+        for (LONG x = 0; x < 13; ++x) image.SetPixelIndex(x, y, static_cast<BYTE>((x + 2 * y) % 3 == 0));
+    const std::string path = dir.File("w.wbmp");
+    ASSERT_TRUE(image.Save(path.c_str(), FORMAT_WBMP)) << image.GetLastError();
+    EXPECT_EQ(external::ImageMagickRgba(path, "WBMP"), ToRgba(image));
+}
+#endif
+
+// Files whose reference this reader does not give, with the reason.
+const std::map<std::string, std::string>& CorpusExceptions() {
+    static const std::map<std::string, std::string> exceptions = {
+        {"wbmp/wuffs/bricks-nodither.wbmp",
+         "160 pixels wide: the file holds the width in two bytes, the reader takes one byte each for width "
+         "and height"},
+    };
+    return exceptions;
+}
+
+TEST(WbmpCorpus, DecodesToReferences) {
+    const std::vector<CorpusEntry> entries = CorpusEntries("wbmp/");
+    ASSERT_FALSE(entries.empty());
+    for (const CorpusEntry& e : entries) {
+        SCOPED_TRACE(e.path);
+        ZImage image;
+        ZIOFile file;
+        ASSERT_TRUE(file.Open(e.FullPath().c_str(), "rb"));
+        ASSERT_TRUE(image.Decode(&file, FORMAT_WBMP)) << image.GetLastError();
+        const auto listed = CorpusExceptions().find(e.path);
+        if (listed == CorpusExceptions().end()) {
+            EXPECT_EQ(CompareWithReference(e, image), "");
+        } else {
+            EXPECT_NE(CompareWithReference(e, image), "") << "listed but matches: " << listed->second;
+        }
+    }
+}
+
+}  // namespace
