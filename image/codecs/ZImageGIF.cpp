@@ -630,17 +630,68 @@ short ZImageGIF::decoder(ZFile* stream, ZImageIterator* iter, short linewidth, i
     int fill = 0;
     int room = width;
 
+    // The table state stays in locals while codes are expanded: every store
+    // through a byte pointer would otherwise reload the members.
+    const int clear = clear_code;
+    const int end = end_code;
+    const int firstFree = first_free;
+    int nextSlot = next_slot;
+    int slotLimit = slot_limit;
+    int codeBits = code_bits;
+    BYTE* const stackStart = expand_stack;
+    BYTE* const stackEnd = expand_stack + sizeof(expand_stack);
+
+    auto leave = [&](int result) {
+        next_slot = static_cast<int16_t>(nextSlot);
+        slot_limit = static_cast<int16_t>(slotLimit);
+        code_bits = static_cast<int16_t>(codeBits);
+        free(line);
+        return static_cast<short>(result);
+    };
+
+    // A code lying wholly in the current sub-block is taken here; block
+    // edges, terminators and the end of input go through get_next_code.
+    auto nextCode = [&]() -> int {
+        if (block_left >= 2) {
+            int bits = bits_left;
+            int left = block_left;
+            BYTE* p = block_ptr;
+            unsigned byte = cur_byte;
+            if (bits == 0) {
+                byte = *p++;
+                --left;
+                bits = 8;
+            }
+            unsigned value = byte >> (8 - bits);
+            while (codeBits > bits) {
+                byte = *p++;
+                value |= byte << bits;
+                bits += 8;
+                --left;
+            }
+            bits_left = static_cast<int16_t>(bits - codeBits);
+            block_left = static_cast<int16_t>(left);
+            block_ptr = p;
+            cur_byte = static_cast<BYTE>(byte);
+            return static_cast<int>(value & ((1u << codeBits) - 1));
+        }
+        code_bits = static_cast<int16_t>(codeBits);
+        return get_next_code(stream);
+    };
+
     // Appends bytes to the line, handing out each line as it fills; a frame
     // of width 0 has nowhere to put them.
     auto emit = [&](const BYTE* bytes, int n) -> int {
         if (width == 0) return 0;
-        while (n > 0) {
-            if (n < room) {
-                memcpy(line + fill, bytes, static_cast<size_t>(n));
-                fill += n;
-                room -= n;
-                return 0;
-            }
+        // Most strings of busy pictures are a byte or two long.
+        if (n < room && n <= 2) {
+            line[fill] = bytes[0];
+            if (n == 2) line[fill + 1] = bytes[1];
+            fill += n;
+            room -= n;
+            return 0;
+        }
+        while (n >= room) {
             memcpy(line + fill, bytes, static_cast<size_t>(room));
             bytes += room;
             n -= room;
@@ -649,88 +700,73 @@ short ZImageGIF::decoder(ZFile* stream, ZImageIterator* iter, short linewidth, i
             fill = 0;
             room = width;
         }
+        memcpy(line + fill, bytes, static_cast<size_t>(n));
+        fill += n;
+        room -= n;
         return 0;
     };
 
-    BYTE* const stackEnd = expand_stack + sizeof(expand_stack);
     int oc = 0;
     int fc = 0;
     // The first code of the data, like the first after a clear code, has no
     // previous string to extend: streams need not begin with a clear code.
     bool first = true;
     for (;;) {
-        int c = get_next_code(stream);
-        if (c == end_code) break;
-        if (c < 0) {
-            free(line);
-            return 0;
-        }
-        if (c == clear_code) {
-            code_bits = static_cast<int16_t>(size + 1);
-            next_slot = first_free;
-            slot_limit = static_cast<int16_t>(1 << code_bits);
+        int c = nextCode();
+        if (c == end) break;
+        if (c < 0) return leave(0);
+        if (c == clear) {
+            codeBits = size + 1;
+            nextSlot = firstFree;
+            slotLimit = 1 << codeBits;
             do {
-                c = get_next_code(stream);
-            } while (c == clear_code);
-            if (c == end_code) break;
+                c = nextCode();
+            } while (c == clear);
+            if (c == end) break;
             first = true;
         }
         if (first) {
             first = false;
-            if (c >= next_slot) c = 0;
+            if (c >= nextSlot) c = 0;
             oc = fc = c;
             const BYTE b = static_cast<BYTE>(c);
             const int r = emit(&b, 1);
-            if (r < 0) {
-                free(line);
-                return static_cast<short>(r);
-            }
+            if (r < 0) return leave(r);
             continue;
         }
 
         int code = c;
         BYTE* sp = stackEnd;
-        if (code >= next_slot) {
-            if (code > next_slot) ++bad_code_count;
+        if (code >= nextSlot) {
+            if (code > nextSlot) ++bad_code_count;
             code = oc;
             *--sp = static_cast<BYTE>(fc);
         }
         // Only malformed data (prefix links that loop) can fill the stack;
         // such a frame ends here, as if its data had run out.
-        while (code >= first_free) {
-            if (sp == expand_stack) {
-                free(line);
-                return 0;
-            }
+        while (code >= firstFree) {
+            if (sp == stackStart) return leave(0);
             *--sp = suffix_tab[code];
             code = prefix_tab[code];
         }
-        if (sp == expand_stack) {
-            free(line);
-            return 0;
-        }
+        if (sp == stackStart) return leave(0);
         *--sp = static_cast<BYTE>(code);
-        if (next_slot < slot_limit) {
+        if (nextSlot < slotLimit) {
             fc = code;
-            suffix_tab[next_slot] = static_cast<BYTE>(fc);
-            prefix_tab[next_slot] = static_cast<int16_t>(oc);
-            ++next_slot;
+            suffix_tab[nextSlot] = static_cast<BYTE>(fc);
+            prefix_tab[nextSlot] = static_cast<int16_t>(oc);
+            ++nextSlot;
             oc = c;
         }
-        if (next_slot >= slot_limit && code_bits < kMaxCodeBits) {
-            slot_limit = static_cast<int16_t>(slot_limit << 1);
-            ++code_bits;
+        if (nextSlot >= slotLimit && codeBits < kMaxCodeBits) {
+            slotLimit <<= 1;
+            ++codeBits;
         }
         const int r = emit(sp, static_cast<int>(stackEnd - sp));
-        if (r < 0) {
-            free(line);
-            return static_cast<short>(r);
-        }
+        if (r < 0) return leave(r);
     }
 
-    const int result = room != width ? out_line(iter, line, width - room) : 0;
-    free(line);
-    return static_cast<short>(result);
+    return leave(room != width ? out_line(iter, line, width - room) : 0);
 }
 
 int ZImageGIF::out_line(ZImageIterator* iter, unsigned char* line, int length) {

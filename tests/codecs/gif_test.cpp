@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <utility>
@@ -889,5 +890,619 @@ TEST(GifCorpus, DecodesToReferences) {
             EXPECT_NE(difference, "") << "listed as an exception but matches: " << exception->second;
     }
 }
+
+// ---------------------------------------------------------------- writing
+
+// A written file taken apart into its blocks.
+struct Block {
+    uint8_t kind = 0;            // 0x21 extension, 0x2C image
+    uint8_t label = 0;           // extensions
+    std::vector<Bytes> subBlocks;
+    int left = 0, top = 0, width = 0, height = 0;  // images
+    uint8_t flags = 0;
+    int tableEntries = 0;
+    int codeSize = 0;
+    Bytes data;                  // image data sub-blocks joined
+};
+
+struct Parsed {
+    bool ok = false;
+    int width = 0, height = 0;
+    uint8_t flags = 0;
+    int globalEntries = 0;
+    std::vector<Block> blocks;
+
+    std::vector<const Block*> Of(uint8_t kind, uint8_t label = 0) const {
+        std::vector<const Block*> out;
+        for (const Block& b : blocks)
+            if (b.kind == kind && (kind != 0x21 || b.label == label)) out.push_back(&b);
+        return out;
+    }
+};
+
+Parsed Parse(const Bytes& f) {
+    Parsed p;
+    size_t i = 13;
+    auto u16 = [&](size_t at) { return f.at(at) | f.at(at + 1) << 8; };
+    auto subBlocks = [&](std::vector<Bytes>* out, Bytes* joined) {
+        while (f.at(i) != 0) {
+            const size_t n = f.at(i);
+            const Bytes b(f.begin() + i + 1, f.begin() + i + 1 + n);
+            if (out) out->push_back(b);
+            if (joined) joined->insert(joined->end(), b.begin(), b.end());
+            i += n + 1;
+        }
+        ++i;
+    };
+    if (f.size() < 13 || memcmp(f.data(), "GIF89a", 6) != 0) return p;
+    p.width = u16(6), p.height = u16(8), p.flags = f[10];
+    if (p.flags & 0x80) p.globalEntries = 2 << (p.flags & 7);
+    i += 3 * p.globalEntries;
+    while (i < f.size()) {
+        Block b;
+        b.kind = f.at(i++);
+        if (b.kind == 0x3B) {
+            p.ok = i == f.size();
+            break;
+        }
+        if (b.kind == 0x21) {
+            b.label = f.at(i++);
+            subBlocks(&b.subBlocks, nullptr);
+        } else if (b.kind == 0x2C) {
+            b.left = u16(i), b.top = u16(i + 2), b.width = u16(i + 4), b.height = u16(i + 6), b.flags = f.at(i + 8);
+            i += 9;
+            if (b.flags & 0x80) b.tableEntries = 2 << (b.flags & 7);
+            i += 3 * b.tableEntries;
+            b.codeSize = f.at(i++);
+            subBlocks(nullptr, &b.data);
+        } else {
+            return p;
+        }
+        p.blocks.push_back(b);
+    }
+    return p;
+}
+
+// The codes of image data, read at the widths a decoder uses.
+std::vector<unsigned> ReadCodes(const Bytes& data, int minCodeSize) {
+    const unsigned clear = 1u << minCodeSize;
+    std::vector<unsigned> codes;
+    int width = minCodeSize + 1;
+    unsigned next = clear + 2, limit = 1u << width;
+    bool first = true;
+    uint64_t acc = 0;
+    int bits = 0;
+    size_t i = 0;
+    for (;;) {
+        while (bits < width && i < data.size()) acc |= static_cast<uint64_t>(data[i++]) << bits, bits += 8;
+        if (bits < width) break;
+        const unsigned code = static_cast<unsigned>(acc & ((1u << width) - 1));
+        acc >>= width, bits -= width;
+        codes.push_back(code);
+        if (code == clear + 1) break;
+        if (code == clear) {
+            width = minCodeSize + 1, next = clear + 2, limit = 1u << width, first = true;
+            continue;
+        }
+        if (!first) {
+            if (next < 4096) ++next;
+            if (next >= limit && width < 12) limit <<= 1, ++width;
+        }
+        first = false;
+    }
+    return codes;
+}
+
+Bytes EncodeGif(ZImage& image) {
+    ZMemFile stream;
+    stream.Open();
+    EXPECT_TRUE(image.Encode(&stream, FORMAT_GIF)) << image.GetLastError();
+    const BYTE* data = stream.GetBuffer(false);
+    return Bytes(data, data + stream.Size());
+}
+
+// A picture with long runs, short runs and noise, so that every compressor
+// meets clear codes, a full table and code width changes.
+void Paint(ZImage& image, unsigned colours) {
+    uint32_t seed = 12345;
+    const LONG w = static_cast<LONG>(image.GetWidth()), h = static_cast<LONG>(image.GetHeight());
+    for (LONG y = 0; y < h; ++y)
+        for (LONG x = 0; x < w; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            BYTE v;
+            if (y % 4 == 0) v = static_cast<BYTE>(y % colours);
+            else if (y % 4 == 1) v = static_cast<BYTE>((x / 5) % colours);
+            else v = static_cast<BYTE>((seed >> 16) % colours);
+            image.SetPixelIndex(x, y, v);
+        }
+    for (unsigned i = 0; i < colours; ++i) {
+        const rgb_color c = Entry(static_cast<int>(i * 37 % 256));
+        image.SetPaletteColor(static_cast<BYTE>(i), c.r, c.g, c.b);
+    }
+}
+
+struct WriteCase {
+    DWORD option;
+    WORD bpp;
+};
+
+std::string WriteCaseName(const ::testing::TestParamInfo<WriteCase>& info) {
+    static const char* names[] = {"Rle", "None", "Lzw"};
+    return std::string(names[info.param.option]) + std::to_string(info.param.bpp) + "Bit";
+}
+
+std::vector<WriteCase> WriteCases() {
+    std::vector<WriteCase> cases;
+    for (DWORD option : {0u, 1u, 2u})
+        for (WORD bpp : {1, 4, 8}) cases.push_back({option, bpp});
+    return cases;
+}
+
+class GifWrite : public ::testing::TestWithParam<WriteCase> {};
+
+TEST_P(GifWrite, ReadsBackWithSameIndicesAndPalette) {
+    const WriteCase c = GetParam();
+    ZImage image(151, 90, c.bpp, FORMAT_GIF);
+    Paint(image, 1u << c.bpp);
+    image.SetCodecOption(c.option);
+    const Bytes file = EncodeGif(image);
+
+    const Parsed p = Parse(file);
+    ASSERT_TRUE(p.ok);
+    const uint8_t packed[9] = {0, 0x80, 0, 0, 0xE3, 0, 0, 0, 0xE7};
+    EXPECT_EQ(p.flags, packed[c.bpp]);
+    EXPECT_EQ(p.globalEntries, 1 << c.bpp);
+    ASSERT_EQ(p.Of(0x2C).size(), 1u);
+    EXPECT_EQ(p.Of(0x2C)[0]->codeSize, c.bpp == 1 ? 2 : c.bpp);
+    EXPECT_EQ(p.Of(0x2C)[0]->tableEntries, 0);
+    EXPECT_TRUE(p.Of(0x21, 0xFF).empty());
+
+    ZImage back;
+    ASSERT_TRUE(DecodeGif(back, file));
+    EXPECT_EQ(back.GetBpp(), c.bpp);
+    EXPECT_EQ(Indices(back), Indices(image));
+    EXPECT_EQ(Colours(back), Colours(image));
+}
+
+INSTANTIATE_TEST_SUITE_P(Compressors, GifWrite, ::testing::ValuesIn(WriteCases()), WriteCaseName);
+
+TEST(GifWrite, NoCompressionClearsAfterEvery3839Codes) {
+    ZImage image(100, 100, 8, FORMAT_GIF);
+    Paint(image, 256);
+    image.SetCodecOption(1);
+    const Parsed p = Parse(EncodeGif(image));
+    ASSERT_TRUE(p.ok);
+    const std::vector<unsigned> codes = ReadCodes(p.Of(0x2C)[0]->data, 8);
+    std::vector<size_t> runs;
+    size_t since = 0;
+    for (unsigned code : codes) {
+        if (code == 256) {
+            runs.push_back(since);
+            since = 0;
+        } else if (code != 257) {
+            ++since;
+        }
+    }
+    runs.push_back(since);
+    EXPECT_EQ(runs, (std::vector<size_t>{0, 3839, 3839, 2322}));
+    EXPECT_EQ(codes.back(), 257u);
+}
+
+TEST(GifWrite, OneColourRunLengthCodesAreFewerThanPixels) {
+    ZImage image(100, 100, 8, FORMAT_GIF);
+    image.Clear(7);
+    const Parsed p = Parse(EncodeGif(image));
+    ASSERT_TRUE(p.ok);
+    EXPECT_LT(ReadCodes(p.Of(0x2C)[0]->data, 8).size(), 10000u / 20);
+    ZImage back;
+    ASSERT_TRUE(DecodeGif(back, EncodeGif(image)));
+    EXPECT_EQ(Indices(back), Bytes(10000, 7));
+}
+
+TEST(GifWrite, TrueColourIsCutIntoTilesWithTablesOfTheirOwn) {
+    struct Case {
+        DWORD width, height;
+        std::vector<std::pair<int, int>> origins, sizes;
+    } cases[] = {
+        {34, 30, {{0, 0}, {17, 0}, {0, 15}, {17, 15}}, {{17, 15}, {17, 15}, {17, 15}, {17, 15}}},
+        {35, 16, {{0, 0}, {17, 0}, {34, 0}, {0, 15}, {17, 15}, {34, 15}}, {{17, 15}, {17, 15}, {1, 15}, {17, 1}, {17, 1}, {1, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        ZImage image(c.width, c.height, 24, FORMAT_GIF);
+        for (LONG y = 0; y < static_cast<LONG>(c.height); ++y)
+            for (LONG x = 0; x < static_cast<LONG>(c.width); ++x)
+                image.SetPixelColor(x, y, RGBQUAD{static_cast<BYTE>(x * 7), static_cast<BYTE>(y * 5), static_cast<BYTE>(x ^ y), 0});
+        const Bytes file = EncodeGif(image);
+        const Parsed p = Parse(file);
+        ASSERT_TRUE(p.ok);
+        EXPECT_EQ(p.flags, 0x11);
+        EXPECT_EQ(p.globalEntries, 0);
+        const std::vector<const Block*> tiles = p.Of(0x2C);
+        ASSERT_EQ(tiles.size(), c.origins.size());
+        EXPECT_EQ(p.Of(0x21, 0xF9).size(), tiles.size());
+        for (size_t i = 0; i < tiles.size(); ++i) {
+            EXPECT_EQ(std::make_pair(tiles[i]->left, tiles[i]->top), c.origins[i]) << i;
+            EXPECT_EQ(std::make_pair(tiles[i]->width, tiles[i]->height), c.sizes[i]) << i;
+            EXPECT_EQ(tiles[i]->tableEntries, 256);
+            EXPECT_EQ(tiles[i]->codeSize, 8);
+        }
+        // Tiles smaller than the screen both ways read back onto a canvas.
+        ZImage back;
+        ASSERT_TRUE(DecodeGif(back, file));
+        if (c.height > 15) {
+            EXPECT_EQ(back.GetBpp(), 24);
+            EXPECT_EQ(Colours(back), Colours(image));
+        }
+    }
+}
+
+TEST(GifWrite, TransparentTrueColourTakesEntryZeroInEveryTile) {
+    ZImage image(20, 16, 24, FORMAT_GIF);
+    const RGBQUAD key{10, 20, 30, 0};
+    for (LONG y = 0; y < 16; ++y)
+        for (LONG x = 0; x < 20; ++x) image.SetPixelColor(x, y, (x + y) % 3 ? RGBQUAD{BYTE(x), BYTE(y), 99, 0} : key);
+    image.SetTransIndex(0);
+    image.SetTransColor(key);
+    const Parsed p = Parse(EncodeGif(image));
+    ASSERT_TRUE(p.ok);
+    for (const Block* control : p.Of(0x21, 0xF9)) {
+        EXPECT_EQ(control->subBlocks.at(0), (Bytes{1, 0, 0, 0}));
+    }
+    ZImage back;
+    ASSERT_TRUE(DecodeGif(back, EncodeGif(image)));
+    ASSERT_EQ(back.GetBpp(), 24);
+    EXPECT_EQ(Colours(back), Colours(image));
+}
+
+TEST(GifWrite, ControlBlockCarriesTransparencyDelayAndDisposal) {
+    struct Case {
+        LONG transIndex;
+        int disposal;
+        Bytes fields;
+    } cases[] = {{3, 0, {1, 0x2C, 0x01, 3}}, {-1, 0, {0, 0x2C, 0x01, 255}}, {200, 2, {9, 0x2C, 0x01, 200}}};
+    for (const Case& c : cases) {
+        ZImageGIF gif;
+        gif.Create(4, 2, 8, FORMAT_GIF);
+        gif.SetTransIndex(c.transIndex);
+        gif.SetFrameDelay(0x1012C);
+        gif.SetDisposalMethod(c.disposal);
+        ZMemFile stream;
+        stream.Open();
+        ASSERT_TRUE(gif.Encode(&stream));
+        const Parsed p = Parse(Bytes(stream.GetBuffer(false), stream.GetBuffer(false) + stream.Size()));
+        ASSERT_TRUE(p.ok);
+        ASSERT_EQ(p.Of(0x21, 0xF9).size(), 1u);
+        EXPECT_EQ(p.Of(0x21, 0xF9)[0]->subBlocks.at(0), c.fields);
+    }
+}
+
+TEST(GifWrite, CommentIsCutTo255CharactersAndEmptyOneIsNotWritten) {
+    for (size_t length : {size_t{300}, size_t{12}, size_t{0}}) {
+        SCOPED_TRACE(length);
+        ZImageGIF gif;
+        gif.Create(2, 2, 1, FORMAT_GIF);
+        gif.SetComment(std::string(length, 'c').c_str());
+        char back[256];
+        gif.GetComment(back);
+        EXPECT_EQ(strlen(back), std::min<size_t>(length, 255));
+        ZMemFile stream;
+        stream.Open();
+        ASSERT_TRUE(gif.Encode(&stream));
+        const Parsed p = Parse(Bytes(stream.GetBuffer(false), stream.GetBuffer(false) + stream.Size()));
+        ASSERT_TRUE(p.ok);
+        const auto comments = p.Of(0x21, 0xFE);
+        if (length == 0) {
+            EXPECT_TRUE(comments.empty());
+        } else {
+            ASSERT_EQ(comments.size(), 1u);
+            EXPECT_EQ(comments[0]->subBlocks, std::vector<Bytes>{Bytes(std::min<size_t>(length, 255), 'c')});
+        }
+    }
+    ZImageGIF gif;
+    gif.SetComment(nullptr);
+    gif.GetComment(nullptr);
+}
+
+TEST(GifWrite, RefusesMissingStreamPictureAndOversizedPictures) {
+    ZImageGIF gif;
+    ZMemFile stream;
+    stream.Open();
+    EXPECT_FALSE(gif.Encode(static_cast<ZFile*>(nullptr)));
+    EXPECT_STREQ(gif.GetLastError(), zerr::kNullFile);
+    EXPECT_FALSE(gif.Encode(&stream));
+    EXPECT_STREQ(gif.GetLastError(), zerr::kNullImage);
+    gif.Create(65536, 1, 1, FORMAT_GIF);
+    EXPECT_FALSE(gif.Encode(&stream));
+    EXPECT_STREQ(gif.GetLastError(), zerr::kGifTooLargeToWrite);
+    EXPECT_EQ(stream.Size(), 0);
+}
+
+// A stream whose writes all land but that reports an error afterwards.
+class FailingStream : public ZMemFile {
+public:
+    FailingStream() { Open(); }
+    int32_t Error() override { return 1; }
+};
+
+TEST(GifWrite, StreamErrorAfterTheEndCodeIsReportedButSucceeds) {
+    for (DWORD option : {0u, 1u, 2u}) {
+        ZImageGIF gif;
+        gif.Create(3, 3, 8, FORMAT_GIF);
+        gif.SetCodecOption(option);
+        FailingStream stream;
+        EXPECT_TRUE(gif.Encode(&stream));
+        // The run-length compressor does not ask the stream.
+        EXPECT_STREQ(gif.GetLastError(), option == 0 ? "" : zerr::kGifWriteError) << option;
+    }
+}
+
+TEST(GifWrite, WritesToStdioStream) {
+    ZImageGIF gif;
+    gif.Create(3, 1, 8, FORMAT_GIF);
+    gif.SetPixelIndex(2, 0, 9);
+    FILE* fp = tmpfile();
+    ASSERT_NE(fp, nullptr);
+    ASSERT_TRUE(gif.Encode(fp));
+    rewind(fp);
+    ZImageGIF back;
+    EXPECT_TRUE(back.Decode(fp));
+    fclose(fp);
+    EXPECT_EQ(Indices(back), (Bytes{0, 0, 9}));
+}
+
+TEST(GifWrite, CopiesCarryCodecMembers) {
+    ZImageGIF gif;
+    gif.Create(2, 1, 8, FORMAT_GIF);
+    gif.SetPixelIndex(1, 0, 5);
+    gif.SetComment("kept");
+    gif.SetLoops(4);
+    gif.SetDisposalMethod(2);
+    ZImageGIF copy(gif);
+    ZImageGIF assigned;
+    assigned = gif;
+    for (ZImageGIF* g : {&copy, &assigned}) {
+        char comment[256];
+        g->GetComment(comment);
+        EXPECT_STREQ(comment, "kept");
+        EXPECT_EQ(g->GetLoops(), 4);
+        EXPECT_EQ(g->GetDisposalMethod(), 2);
+        EXPECT_EQ(Indices(*g), (Bytes{0, 5}));
+        EXPECT_NE(g->GetBits(0), gif.GetBits(0));
+    }
+}
+
+// ---------------------------------------------------------------- several images
+
+struct Animation {
+    std::vector<ZImage> frames;
+    std::vector<ZImage*> pointers;
+
+    explicit Animation(int count, WORD bpp = 8) {
+        frames.reserve(count);
+        for (int i = 0; i < count; ++i) {
+            frames.emplace_back(12, 9, bpp, FORMAT_GIF);
+            Paint(frames.back(), 1u << bpp);
+            for (LONG x = 0; x < 12; ++x) frames.back().SetPixelIndex(x, 8, static_cast<BYTE>(i + 1));
+            frames.back().SetFrameDelay(10 * (i + 1));
+        }
+        for (ZImage& f : frames) pointers.push_back(&f);
+    }
+};
+
+Bytes EncodeMany(ZImageGIF& gif, Animation& a, bool localTables) {
+    ZMemFile stream;
+    stream.Open();
+    EXPECT_TRUE(gif.Encode(&stream, a.pointers.data(), static_cast<int>(a.pointers.size()), localTables))
+        << gif.GetLastError();
+    return Bytes(stream.GetBuffer(false), stream.GetBuffer(false) + stream.Size());
+}
+
+TEST(GifWriteMany, LoopCountIsWrittenLessOne) {
+    struct Case {
+        int loops;
+        bool extension;
+        int written;
+    } cases[] = {{1, false, 0}, {0, true, 0}, {5, true, 4}, {-3, true, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.loops);
+        Animation a(2);
+        ZImageGIF gif;
+        gif.SetLoops(c.loops);
+        const Parsed p = Parse(EncodeMany(gif, a, false));
+        ASSERT_TRUE(p.ok);
+        const auto loops = p.Of(0x21, 0xFF);
+        ASSERT_EQ(loops.size(), c.extension ? 1u : 0u);
+        if (c.extension) {
+            EXPECT_EQ(loops[0]->subBlocks,
+                      (std::vector<Bytes>{ByteBuilder().Text("NETSCAPE2.0").bytes(),
+                                          {1, static_cast<uint8_t>(c.written), static_cast<uint8_t>(c.written >> 8)}}));
+        }
+    }
+}
+
+TEST(GifWriteMany, EachImageBringsItsOwnPositionDelayAndTransparency) {
+    for (bool localTables : {false, true}) {
+        SCOPED_TRACE(localTables);
+        Animation a(3);
+        a.frames[1].Create(6, 4, 8, FORMAT_GIF);
+        Paint(a.frames[1], 200);
+        a.frames[1].SetOffset(3, 4);
+        a.frames[1].SetFrameDelay(20);
+        a.frames[2].SetTransIndex(6);
+        a.frames[2].SetCodecOption(2);
+        ZImageGIF gif;
+        gif.SetComment("anim");
+        // Disposal 3 is written for every image, and makes each replace the last.
+        gif.SetDisposalMethod(3);
+        const Bytes file = EncodeMany(gif, a, localTables);
+        const Parsed p = Parse(file);
+        ASSERT_TRUE(p.ok);
+        EXPECT_EQ(p.globalEntries, 256);
+        const auto images = p.Of(0x2C);
+        const auto controls = p.Of(0x21, 0xF9);
+        ASSERT_EQ(images.size(), 3u);
+        ASSERT_EQ(controls.size(), 3u);
+        EXPECT_EQ(p.Of(0x21, 0xFE).size(), 1u);
+        EXPECT_EQ(std::make_pair(images[1]->left, images[1]->top), std::make_pair(3, 4));
+        EXPECT_EQ(std::make_pair(images[1]->width, images[1]->height), std::make_pair(6, 4));
+        EXPECT_EQ(images[0]->tableEntries, 0);
+        EXPECT_EQ(images[1]->tableEntries, localTables ? 256 : 0);
+        EXPECT_EQ(images[2]->tableEntries, localTables ? 256 : 0);
+        EXPECT_EQ(controls[0]->subBlocks.at(0), (Bytes{12, 10, 0, 255}));
+        EXPECT_EQ(controls[1]->subBlocks.at(0), (Bytes{12, 20, 0, 255}));
+        EXPECT_EQ(controls[2]->subBlocks.at(0), (Bytes{13, 30, 0, 6}));
+        for (int i = 0; i < 3; ++i) {
+            ZImage back;
+            back.SetFrame(i);
+            ASSERT_TRUE(DecodeGif(back, file));
+            EXPECT_EQ(Indices(back), Indices(a.frames[i])) << i;
+        }
+    }
+}
+
+TEST(GifWriteMany, Failures) {
+    Animation a(3);
+    ZImageGIF gif;
+    ZMemFile stream;
+    stream.Open();
+    EXPECT_FALSE(gif.Encode(static_cast<ZFile*>(nullptr), a.pointers.data(), 3, false));
+    EXPECT_STREQ(gif.GetLastError(), zerr::kGifInvalidFilePointer);
+    ZImage* none[1] = {nullptr};
+    for (auto args : {std::make_pair(static_cast<ZImage**>(nullptr), 3), std::make_pair(a.pointers.data(), 0),
+                      std::make_pair(static_cast<ZImage**>(none), 1)}) {
+        EXPECT_FALSE(gif.Encode(&stream, args.first, args.second, false));
+        EXPECT_STREQ(gif.GetLastError(), zerr::kGifNoImages);
+    }
+    EXPECT_EQ(stream.Size(), 0);
+
+    ZImage* gap[3] = {&a.frames[0], nullptr, &a.frames[2]};
+    EXPECT_FALSE(gif.Encode(&stream, gap, 3, false));
+    EXPECT_STREQ(gif.GetLastError(), zerr::kGifBadImagePointer);
+    const Parsed partial = Parse(Bytes(stream.GetBuffer(false), stream.GetBuffer(false) + stream.Size()));
+    EXPECT_FALSE(partial.ok);
+    EXPECT_EQ(partial.Of(0x2C).size(), 1u);
+
+    ZImage colour(4, 4, 24, FORMAT_GIF), empty;
+    for (ZImage* bad : {&colour, &empty}) {
+        ZMemFile out;
+        out.Open();
+        ZImage* list[2] = {&a.frames[0], bad};
+        EXPECT_FALSE(gif.Encode(&out, list, 2, false));
+        EXPECT_STREQ(gif.GetLastError(), bad == &colour ? zerr::kGifMultipageTrueColour : zerr::kNullImage);
+        EXPECT_EQ(out.Size(), 0);
+    }
+}
+
+TEST(GifWriteMany, ThroughTheDispatch) {
+    Animation a(2);
+    ZImage caller;
+    ZMemFile stream;
+    stream.Open();
+    ASSERT_TRUE(caller.Encode(&stream, a.pointers.data(), 2, FORMAT_GIF));
+    stream.Seek(0, SEEK_SET);
+    ZImage back;
+    back.SetFrame(1);
+    ASSERT_TRUE(back.Decode(&stream, FORMAT_GIF));
+    EXPECT_EQ(back.GetNumFrames(), 2);
+    EXPECT_EQ(Indices(back), Indices(a.frames[1]));
+    ZImage* none[1] = {nullptr};
+    EXPECT_FALSE(caller.Encode(&stream, none, 1, FORMAT_GIF));
+    EXPECT_STREQ(caller.GetLastError(), zerr::kGifNoImages);
+}
+
+// ---------------------------------------------------------------- interoperability
+
+#ifndef _WIN32
+
+// Frame `frame` as Pillow composes it (-1: the last), RGBA rows top down.
+Bytes PillowFrame(const external::TempDir& dir, const std::string& path, int frame) {
+    const std::string script = dir.File("frame.py");
+    std::ofstream(script) << "import sys\n"
+                             "from PIL import Image\n"
+                             "im = Image.open(sys.argv[1])\n"
+                             "f = int(sys.argv[3])\n"
+                             "im.seek(im.n_frames - 1 if f < 0 else f)\n"
+                             "open(sys.argv[2], 'wb').write(im.convert('RGBA').tobytes())\n";
+    const std::string out = path + ".rgba";
+    std::remove(out.c_str());
+    if (!external::Run(std::string(external::kPython) + " '" + script + "' '" + path + "' '" + out + "' " +
+                       std::to_string(frame)))
+        return {};
+    return ReadFileBytes(out);
+}
+
+// Empty when equal; the colour of pixels transparent in both does not count.
+std::string DifferenceRgba(const Bytes& ours, const Bytes& theirs) {
+    if (ours.size() != theirs.size()) return "sizes " + std::to_string(ours.size()) + " and " + std::to_string(theirs.size());
+    for (size_t i = 0; i < ours.size(); i += 4) {
+        if (ours[i + 3] == 0 && theirs[i + 3] == 0) continue;
+        if (memcmp(&ours[i], &theirs[i], 4) != 0) return "pixel " + std::to_string(i / 4);
+    }
+    return "";
+}
+
+TEST(GifInterop, PillowReadsWhatTheWriterWrites) {
+    if (!external::PillowAvailable()) GTEST_SKIP() << "/usr/bin/python3 with PIL not available";
+    external::TempDir dir("zelvo-gif-test");
+
+    for (const WriteCase& c : WriteCases()) {
+        for (LONG transIndex : {-1, 3}) {
+            const std::string name = "indexed" + std::to_string(c.option) + "-" + std::to_string(c.bpp) + "-" +
+                                     std::to_string(transIndex);
+            SCOPED_TRACE(name);
+            ZImage image(151, 90, c.bpp, FORMAT_GIF);
+            Paint(image, 1u << c.bpp);
+            image.SetCodecOption(c.option);
+            if (c.bpp > 1) image.SetTransIndex(transIndex);
+            const std::string path = dir.File(name + ".gif");
+            ASSERT_TRUE(image.Save(path.c_str(), FORMAT_GIF));
+            EXPECT_EQ(DifferenceRgba(ToRgba(image), PillowFrame(dir, path, 0)), "");
+        }
+    }
+
+    for (bool transparent : {false, true}) {
+        SCOPED_TRACE(transparent);
+        ZImage image(40, 33, 24, FORMAT_GIF);
+        const RGBQUAD key{10, 20, 30, 0};
+        for (LONG y = 0; y < 33; ++y)
+            for (LONG x = 0; x < 40; ++x)
+                image.SetPixelColor(x, y, (x * y) % 7 == 3 ? key : RGBQUAD{BYTE(x * 6), BYTE(y * 7), BYTE(x * y), 0});
+        Bytes expected = ToRgba(image);
+        if (transparent) {
+            image.SetTransIndex(0);
+            image.SetTransColor(key);
+            for (size_t i = 0; i < expected.size(); i += 4)
+                if (expected[i] == 30 && expected[i + 1] == 20 && expected[i + 2] == 10) expected[i + 3] = 0;
+        }
+        const std::string path = dir.File(transparent ? "tiles-key.gif" : "tiles.gif");
+        ASSERT_TRUE(image.Save(path.c_str(), FORMAT_GIF));
+        EXPECT_EQ(DifferenceRgba(expected, PillowFrame(dir, path, -1)), "");
+    }
+
+    for (bool localTables : {false, true}) {
+        SCOPED_TRACE(localTables);
+        Animation a(3, 4);
+        for (int i = 1; i < 3; ++i) {
+            for (unsigned e = 0; e < 16; ++e) {
+                const rgb_color c = Entry(static_cast<int>(e * 11 + i * 50));
+                a.frames[i].SetPaletteColor(static_cast<BYTE>(e), c.r, c.g, c.b);
+            }
+            a.frames[i].SetCodecOption(i);
+        }
+        ZImageGIF gif;
+        const Bytes file = EncodeMany(gif, a, localTables);
+        const std::string path = dir.File(localTables ? "many-local.gif" : "many.gif");
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+        for (int i = 0; i < 3; ++i) {
+            // Without local tables every image shows in the first one's colours.
+            ZImage expected(a.frames[i]);
+            if (!localTables) expected.SetPalette(a.frames[0].GetPalette(), 16);
+            EXPECT_EQ(DifferenceRgba(ToRgba(expected), PillowFrame(dir, path, i)), "") << i;
+        }
+    }
+}
+
+#endif
 
 }  // namespace
