@@ -77,12 +77,4 @@ inline void Skip(ZFile* stream, uint64_t count) {
     SeekTo(stream, here + static_cast<int64_t>(count < limit ? count : limit));
 }
 
-// Bytes from the current position to the end of the stream; -1 when unknown.
-inline int64_t Remaining(ZFile* stream) {
-    const int32_t here = stream->Tell();
-    const int32_t size = stream->Size();
-    if (here < 0 || size < 0) return -1;
-    return size > here ? size - here : 0;
-}
-
 }  // namespace zdib
