@@ -216,6 +216,20 @@ public:
     bool EncodeSafeCheck(ZFile* stream);
 #ifdef _WIN32
     bool LoadResource(HRSRC resource, DWORD type, HMODULE module = nullptr);
+
+    // Drawing to a device context and exchange with platform handles
+    long Stretch(HDC hdc, long x, long y, long width, long height, DWORD rop = SRCCOPY);
+    long Stretch(HDC hdc, const RECT& rect, DWORD rop = SRCCOPY);
+    long Draw(HDC hdc, long x = 0, long y = 0, long width = -1, long height = -1, RECT* clip = nullptr);
+    long Draw(HDC hdc, const RECT& rect, RECT* clip = nullptr);
+    long Draw2(HDC hdc, long x = 0, long y = 0, long width = -1, long height = -1);
+    long Draw2(HDC hdc, const RECT& rect);
+    long Tile(HDC hdc, RECT* rect);
+    HANDLE CopyToHandle();
+    bool CreateFromHANDLE(HANDLE block);
+    HBITMAP MakeBitmap(HDC hdc = nullptr);
+    bool CreateFromHBITMAP(HBITMAP bitmap, HPALETTE palette = nullptr);
+    bool CreateFromHICON(HICON icon);
 #endif
 
 protected:
