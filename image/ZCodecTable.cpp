@@ -6,6 +6,7 @@
 #include "codecs/ZImagePCX.h"
 #include "codecs/ZImageTGA.h"
 #include "codecs/ZImageWBMP.h"
+#include "codecs/ZImageWMF.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ const ZCodecEntry kCodecs[] = {
     zcodec::Entry<ZImageTGA>(FORMAT_TGA),
     zcodec::Entry<ZImagePCX>(FORMAT_PCX),
     zcodec::Entry<ZImageWBMP>(FORMAT_WBMP),
+    zcodec::Entry<ZImageWMF>(FORMAT_WMF),
 };
 const ZCodecTable kBuiltIn{kCodecs, sizeof(kCodecs) / sizeof(kCodecs[0])};
 
