@@ -443,22 +443,23 @@ void ZImageBMP::DecodeRle8(ZFile* stream) {
     }
 }
 
+// Standard RLE4: x counts pixels, two to a byte. Pixel k of a run or of
+// absolute data takes the high nibble of its byte when k is even, whatever
+// the position it lands on, so runs and deltas may start on an odd pixel.
 void ZImageBMP::DecodeRle4(ZFile* stream) {
     ByteSource in(stream);
     RowTarget rows(info.bits, head.biSizeImage);
     const uint64_t height = GetHeight();
     uint64_t rowStart = 0, x = 0, y = 0;
-    bool high = true;
-    // One pixel: the high position starts a byte, the low one completes it.
-    auto put = [&](int value) {
-        if (high) {
-            rows.Set(rowStart + x, static_cast<BYTE>(value & 0xF0));
+    auto put = [&](int nibble) {
+        if (x % 2 == 0) {
+            rows.Set(rowStart + x / 2, static_cast<BYTE>(nibble << 4));
         } else {
-            rows.Or(rowStart + x, static_cast<BYTE>(value & 0x0F));
-            ++x;
+            rows.Or(rowStart + x / 2, static_cast<BYTE>(nibble));
         }
-        high = !high;
+        ++x;
     };
+    auto nibbleOf = [](int byte, int k) { return k % 2 == 0 ? byte >> 4 : byte & 0x0F; };
     for (;;) {
         const int n = in.Get();
         if (n < 0) return;
@@ -466,7 +467,7 @@ void ZImageBMP::DecodeRle4(ZFile* stream) {
             if (y <= height) rowStart = y * info.effWidth;
             const int v = in.Get();
             if (v < 0) return;
-            for (int k = 0; k < n; ++k) put(v);
+            for (int k = 0; k < n; ++k) put(nibbleOf(v, k));
             continue;
         }
         const int e = in.Get();
@@ -475,7 +476,6 @@ void ZImageBMP::DecodeRle4(ZFile* stream) {
             case 0:
                 x = 0;
                 ++y;
-                high = true;
                 break;
             case 1:
                 return;
@@ -483,22 +483,18 @@ void ZImageBMP::DecodeRle4(ZFile* stream) {
                 const int dx = in.Get();
                 const int dy = in.Get();
                 if (dy < 0) return;
-                x += static_cast<uint64_t>(dx / 2);
+                x += static_cast<uint64_t>(dx);
                 y += static_cast<uint64_t>(dy);
                 break;
             }
             default: {
-                int d = in.Get();
-                if (d < 0) return;
                 if (y <= height) rowStart = y * info.effWidth;
+                int d = 0;
                 for (int k = 0; k < e; ++k) {
-                    const bool completesByte = !high;
-                    put(d);
-                    if (completesByte && k != e - 1) {
-                        d = in.Get();
-                        if (d < 0) return;
-                    }
+                    if (k % 2 == 0 && (d = in.Get()) < 0) return;
+                    put(nibbleOf(d, k));
                 }
+                // The data is padded to a whole number of 16-bit words.
                 if (((e + 1) & 2) && in.Get() < 0) return;
             }
         }

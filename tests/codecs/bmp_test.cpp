@@ -307,13 +307,14 @@ std::vector<RleCase> RleCases() {
     return {
         {"Rle8RunsAndEndOfLine", 8, 1, 4, 2, {3, 5, 0, 0, 2, 7, 0, 1}, {5, 5, 5, 0, 7, 7, 0, 0}},
         {"Rle4RunAlternatesNibbles", 4, 2, 5, 1, {5, 0x12, 0, 1}, {0x12, 0x12, 0x10, 0}},
-        {"Rle4AbsoluteWholeWordHasNoPad", 4, 2, 8, 1, {0, 3, 0x12, 0x30, 2, 0x45, 0, 1}, {0x12, 0x35, 0x40, 0}},
+        {"Rle4AbsoluteWholeWordHasNoPad", 4, 2, 8, 1, {0, 3, 0x12, 0x30, 2, 0x45, 0, 1}, {0x12, 0x34, 0x50, 0}},
         {"Rle4AbsoluteOddWordIsPadded", 4, 2, 8, 1, {0, 5, 0x12, 0x34, 0x50, 0, 2, 0x67, 0, 1},
-         {0x12, 0x34, 0x57, 0x60}},
-        {"Rle4AbsoluteFromLowNibble", 4, 2, 8, 1, {1, 0x10, 0, 3, 0x23, 0x40, 0, 1}, {0x13, 0x40, 0, 0}},
+         {0x12, 0x34, 0x56, 0x70}},
+        {"Rle4AbsoluteFromOddPixel", 4, 2, 8, 1, {1, 0x10, 0, 3, 0x23, 0x40, 0, 1}, {0x12, 0x34, 0, 0}},
+        {"Rle4RunFromOddPixel", 4, 2, 8, 1, {1, 0x10, 3, 0x23, 0, 1}, {0x12, 0x32, 0, 0}},
         {"Rle8AbsoluteOddIsPadded", 8, 1, 4, 1, {0, 3, 1, 2, 3, 0, 1, 9, 0, 1}, {1, 2, 3, 9}},
         {"Rle8Delta", 8, 1, 4, 3, {0, 2, 1, 1, 2, 4, 0, 1}, {0, 0, 0, 0, 0, 4, 4, 0, 0, 0, 0, 0}},
-        {"Rle4DeltaHalvesX", 4, 2, 4, 2, {0, 2, 3, 1, 2, 0x56, 0, 1}, {0, 0, 0, 0, 0, 0x56, 0, 0}},
+        {"Rle4DeltaMovesByPixels", 4, 2, 4, 2, {0, 2, 3, 1, 2, 0x56, 0, 1}, {0, 0, 0, 0, 0, 0x05, 0x60, 0}},
         {"RunPastRowEndCarriesOn", 8, 1, 4, 2, {6, 0xA, 0, 1}, {10, 10, 10, 10, 10, 10, 0, 0}},
         {"RowsBeyondHeightKeepLastRowStart", 8, 1, 4, 2, {1, 3, 0, 0, 1, 4, 0, 2, 0, 5, 2, 9, 0, 1},
          {3, 0, 0, 0, 4, 9, 9, 0}},
@@ -588,18 +589,13 @@ const std::map<std::string, CorpusException>& CorpusExceptions() {
     constexpr char kLongHeader[] =
         "header longer than 40 (not 64) bytes is taken only uncompressed, without a colour count and with "
         "the exact image size, so bit fields, RLE, palettes and negative heights are refused";
-    constexpr char kRle4Nibbles[] =
-        "RLE4 runs and absolute data that start on an odd pixel take the low nibble first, and deltas move "
-        "by whole bytes";
     constexpr char kTopBits[] =
         "16-bit fields are shifted so their top bit lands on bit 7 with zeros below: 31 of 5 bits gives 248";
     constexpr char kMasks32[] = "32-bit pixels take bytes 0, 1, 2 as blue, green, red; the masks are ignored";
+    constexpr char kRleCut[] = "the stream ends early: rows it never reaches keep index 0, the reference paints them";
     static const std::map<std::string, CorpusException> exceptions = {
-        {"bmp/bmpsuite/g/pal4rle.bmp", {nullptr, kRle4Nibbles}},
-        {"bmp/bmpsuite/q/pal4rletrns.bmp", {nullptr, kRle4Nibbles}},
-        {"bmp/bmpsuite/q/pal4rlecut.bmp", {nullptr, kRle4Nibbles}},
-        {"bmp/bmpsuite/q/pal8rlecut.bmp",
-         {nullptr, "the stream ends early: rows it never reaches keep index 0, the reference paints them"}},
+        {"bmp/bmpsuite/q/pal8rlecut.bmp", {nullptr, kRleCut}},
+        {"bmp/bmpsuite/q/pal4rlecut.bmp", {nullptr, kRleCut}},
         {"bmp/pillow/mmap_error.bmp",
          {nullptr, "bfOffBits is 54, inside the palette: the pixel data is taken from there"}},
         {"bmp/bmpsuite/g/rgb16-565.bmp", {nullptr, kTopBits}},
