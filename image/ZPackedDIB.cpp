@@ -112,16 +112,21 @@ void CopyRows(ZImage& image, const BYTE* pixels, uint64_t available, const Layou
     }
 }
 
-// Run-length expansion writes through this: offsets past the pixel rows
-// (rows at or above the height, or runs beyond the last row's end) are dropped.
+// Run-length expansion writes through this. The row start follows the
+// row number only while that is at most the height; writes at or past the
+// end of the pixel rows are dropped.
 class RowWriter {
 public:
     explicit RowWriter(ZImage& image)
         : m_bits(image.GetBits(0)),
           m_size(static_cast<uint64_t>(image.GetEffWidth()) * image.GetHeight()),
-          m_stride(image.GetEffWidth()) {}
-    BYTE* At(uint64_t y, uint64_t x) const {
-        const uint64_t offset = y * m_stride + x;
+          m_stride(image.GetEffWidth()),
+          m_height(image.GetHeight()) {}
+    void MoveTo(uint64_t y) {
+        if (y <= m_height) m_rowStart = y * m_stride;
+    }
+    BYTE* At(uint64_t x) const {
+        const uint64_t offset = m_rowStart + x;
         return offset < m_size ? m_bits + offset : nullptr;
     }
 
@@ -129,19 +134,21 @@ private:
     BYTE* m_bits;
     uint64_t m_size;
     uint64_t m_stride;
+    uint64_t m_height;
+    uint64_t m_rowStart = 0;
 };
 
-// x counts bytes. Reading stops at the end of the data as at the
-// end-of-bitmap code.
+// Reading stops at the end of the data as at the end-of-bitmap code.
 void ExpandRle8(ZImage& image, const BYTE* p, const BYTE* end) {
-    const RowWriter rows(image);
+    RowWriter rows(image);
     uint64_t x = 0, y = 0;
     while (end - p >= 2) {
         const BYTE n = *p++;
         const BYTE v = *p++;
         if (n) {
+            rows.MoveTo(y);
             for (unsigned k = 0; k < n; ++k)
-                if (BYTE* b = rows.At(y, x + k)) *b = v;
+                if (BYTE* b = rows.At(x + k)) *b = v;
             x += n;
         } else if (v == 0) {
             x = 0;
@@ -154,52 +161,52 @@ void ExpandRle8(ZImage& image, const BYTE* p, const BYTE* end) {
             y += p[1];
             p += 2;
         } else {
+            rows.MoveTo(y);
             for (unsigned k = 0; k < v && p < end; ++k, ++p)
-                if (BYTE* b = rows.At(y, x + k)) *b = *p;
+                if (BYTE* b = rows.At(x + k)) *b = *p;
             if ((v & 1) && p < end) ++p;
             x += v;
         }
     }
 }
 
-// x counts bytes, two pixels each; the nibble position runs on across runs
-// until a line ends, and a delta moves whole bytes.
+// x counts pixels, so runs, literal data and deltas may start on either
+// nibble; a run's colours alternate from its own first pixel.
 void ExpandRle4(ZImage& image, const BYTE* p, const BYTE* end) {
-    const RowWriter rows(image);
+    RowWriter rows(image);
     uint64_t x = 0, y = 0;
-    bool high = true;
-    auto put = [&](BYTE v) {
-        if (BYTE* b = rows.At(y, x)) *b = high ? static_cast<BYTE>(v & 0xF0) : static_cast<BYTE>(*b | (v & 0x0F));
-        if (!high) ++x;
-        high = !high;
+    auto put = [&](unsigned nibble) {
+        if (BYTE* b = rows.At(x / 2)) *b = x % 2 ? static_cast<BYTE>(*b | nibble) : static_cast<BYTE>(nibble << 4);
+        ++x;
     };
+    auto nibbleOf = [](BYTE byte, unsigned k) { return k % 2 ? byte & 0x0Fu : byte >> 4u; };
     while (end - p >= 2) {
         const BYTE n = *p++;
         const BYTE v = *p++;
         if (n) {
-            for (unsigned k = 0; k < n; ++k) put(v);
+            rows.MoveTo(y);
+            for (unsigned k = 0; k < n; ++k) put(nibbleOf(v, k));
         } else if (v == 0) {
             x = 0;
             ++y;
-            high = true;
         } else if (v == 1) {
             return;
         } else if (v == 2) {
             if (end - p < 2) return;
-            x += p[0] / 2;
+            x += p[0];
             y += p[1];
             p += 2;
         } else {
-            if (p >= end) return;
-            BYTE d = *p++;
+            rows.MoveTo(y);
+            BYTE d = 0;
             for (unsigned k = 0; k < v; ++k) {
-                const bool advance = !high;
-                put(d);
-                if (advance && k + 1 < v) {
+                if (k % 2 == 0) {
                     if (p >= end) return;
                     d = *p++;
                 }
+                put(nibbleOf(d, k));
             }
+            // The data fills a whole number of 16-bit words.
             if (((v + 1) & 2) && p < end) ++p;
         }
     }
