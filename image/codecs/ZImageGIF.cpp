@@ -29,7 +29,7 @@ constexpr BYTE kLabelApplication = 0xFF;
 // frame is created twice (counted, then decoded) and may be copied, mixed and
 // painted onto a canvas. Pictures whose declared frames need far more work
 // than the stream could ever fill are refused instead of being allocated.
-constexpr uint64_t kWorkPerStreamByte = 1u << 15;
+constexpr uint64_t kWorkPerStreamByte = 1u << 14;
 constexpr uint64_t kWorkFloor = 1u << 24;
 
 // The writer's limits: GIF fields are 16 bits, and the pixel cursor and run
