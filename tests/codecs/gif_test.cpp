@@ -526,6 +526,19 @@ TEST(GifDecode, OpaqueFramePaintsItsFirstPixelLeftOfAndBelowIt) {
                                      6, 6, 6, 6, 1, 1}));
 }
 
+// Composition keeps the previous picture's size: a frame lying beyond it
+// only paints its first pixel byte over the area left of and below it. At
+// 4 bits that byte packs pixels 7 and 8 (0x78), and the low nibble lands.
+TEST(GifDecode, FrameBeyondThePreviousPictureOnlyPaintsItsFirstPixel) {
+    Frame far = Ramp(3, 3, 9, 5, 5);
+    far.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    ZImage image;
+    image.SetFrame(1);
+    ASSERT_TRUE(DecodeGif(image, Gif(8, 8, 16).Image(Solid(2, 2, 0)).Disposal(1).Image(far).End()));
+    EXPECT_EQ(image.GetWidth(), 2u);
+    EXPECT_EQ(Indices(image), Bytes(4, 8));
+}
+
 TEST(GifDecode, LocalTableStaysInForceForLaterFrames) {
     Frame local = Solid(2, 1, 1);
     local.localEntries = 4, local.localShift = 100;
