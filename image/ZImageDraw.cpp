@@ -344,8 +344,9 @@ HBITMAP ZImage::MakeBitmap(HDC hdc) {
 
 bool ZImage::CreateFromHBITMAP(HBITMAP bitmap, HPALETTE palette) {
     if (!Destroy() || !bitmap) return false;
+    // A handle that is no bitmap leaves the record empty; GetDIBits then fails.
     BITMAP record{};
-    if (!GetObjectA(bitmap, sizeof(record), &record)) return false;
+    GetObjectA(bitmap, sizeof(record), &record);
     if (!Create(record.bmWidth, record.bmHeight, record.bmBitsPixel, info.type)) return false;
 
     HDC screen = GetDC(nullptr);

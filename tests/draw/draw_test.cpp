@@ -568,6 +568,12 @@ TEST(Handles, BitmapRoundTrip) {
     ZImage empty;
     EXPECT_EQ(empty.MakeBitmap(nullptr), nullptr);
     EXPECT_FALSE(empty.CreateFromHBITMAP(nullptr, nullptr));
+
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    ZImage notABitmap;
+    EXPECT_FALSE(notABitmap.CreateFromHBITMAP(reinterpret_cast<HBITMAP>(brush), nullptr));
+    EXPECT_STREQ(notABitmap.GetLastError(), zerr::kGetDIBitsFailed);
+    DeleteObject(brush);
 }
 
 TEST(Handles, BitmapThroughAPalette) {
