@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "ZErrors.h"
 #include "ZImageWMF.h"
@@ -36,15 +37,15 @@ private:
 };
 
 struct MetafileDeleter {
-    void operator()(HENHMETAFILE__* h) const { DeleteEnhMetaFile(h); }
+    void operator()(HENHMETAFILE h) const { DeleteEnhMetaFile(h); }
 };
-using UniqueMetafile = std::unique_ptr<HENHMETAFILE__, MetafileDeleter>;
+using UniqueMetafile = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, MetafileDeleter>;
 
-struct GdiObjectDeleter {
-    void operator()(void* h) const { DeleteObject(static_cast<HGDIOBJ>(h)); }
+struct BitmapDeleter {
+    void operator()(HBITMAP h) const { DeleteObject(h); }
 };
 struct DCDeleter {
-    void operator()(HDC__* h) const { DeleteDC(h); }
+    void operator()(HDC h) const { DeleteDC(h); }
 };
 
 // The platform plays the records. Checking that they lie inside the data
@@ -249,8 +250,8 @@ bool ZImageWMF::Decode(ZFile* stream, long forcedWidth, long forcedHeight) {
 
     const ScreenDC screen;
     if (!screen.get()) return false;
-    std::unique_ptr<HDC__, DCDeleter> dc(CreateCompatibleDC(screen.get()));
-    std::unique_ptr<void, GdiObjectDeleter> bitmap(CreateCompatibleBitmap(screen.get(), w, h));
+    std::unique_ptr<std::remove_pointer_t<HDC>, DCDeleter> dc(CreateCompatibleDC(screen.get()));
+    std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> bitmap(CreateCompatibleBitmap(screen.get(), w, h));
     if (!dc || !bitmap) return false;
 
     const int depth = GetDeviceCaps(dc.get(), BITSPIXEL);
@@ -297,6 +298,6 @@ bool ZImageWMF::Decode(ZFile* stream, long forcedWidth, long forcedHeight) {
         return false;
     }
     if (!Create(static_cast<DWORD>(w), static_cast<DWORD>(h), static_cast<DWORD>(depth), FORMAT_WMF)) return false;
-    return GetDIBits(dc.get(), static_cast<HBITMAP>(bitmap.get()), 0, static_cast<UINT>(h), info.bits,
+    return GetDIBits(dc.get(), bitmap.get(), 0, static_cast<UINT>(h), info.bits,
                      reinterpret_cast<BITMAPINFO*>(dib), DIB_RGB_COLORS) > 0;
 }
