@@ -530,11 +530,11 @@ TEST(GifDecode, OpaqueFramePaintsItsFirstPixelLeftOfAndBelowIt) {
 // only paints its first pixel byte over the area left of and below it. At
 // 4 bits that byte packs pixels 7 and 8 (0x78), and the low nibble lands.
 TEST(GifDecode, FrameBeyondThePreviousPictureOnlyPaintsItsFirstPixel) {
-    Frame far = Ramp(3, 3, 9, 5, 5);
-    far.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    Frame distant = Ramp(3, 3, 9, 5, 5);
+    distant.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     ZImage image;
     image.SetFrame(1);
-    ASSERT_TRUE(DecodeGif(image, Gif(8, 8, 16).Image(Solid(2, 2, 0)).Disposal(1).Image(far).End()));
+    ASSERT_TRUE(DecodeGif(image, Gif(8, 8, 16).Image(Solid(2, 2, 0)).Disposal(1).Image(distant).End()));
     EXPECT_EQ(image.GetWidth(), 2u);
     EXPECT_EQ(Indices(image), Bytes(4, 8));
 }
