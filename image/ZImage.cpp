@@ -250,7 +250,10 @@ void ZImage::Bitfield2RGB(const BYTE* src, WORD redMask, WORD greenMask, WORD bl
         return n;
     };
     const int r = bitCount(redMask), g = bitCount(greenMask), b = bitCount(blueMask);
+    // Fields wider than the word leave nothing: a 16-bit value shifted
+    // right by 16 or more is 0 (and a shift by 32 or more is undefined).
     auto shift = [](unsigned value, int right) {
+        if (right >= 16) return BYTE{0};
         return static_cast<BYTE>(right >= 0 ? value >> right : value << -right);
     };
     const size_t srcRow = static_cast<size_t>((width + 1) / 2) * 4;
