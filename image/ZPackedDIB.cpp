@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ZDibRle.h"
 #include "ZErrors.h"
 
 namespace {
@@ -112,103 +113,12 @@ void CopyRows(ZImage& image, const BYTE* pixels, uint64_t available, const Layou
     }
 }
 
-// Run-length expansion writes through this. The row start follows the
-// row number only while that is at most the height; writes at or past the
-// end of the pixel rows are dropped.
-class RowWriter {
-public:
-    explicit RowWriter(ZImage& image)
-        : m_bits(image.GetBits(0)),
-          m_size(static_cast<uint64_t>(image.GetEffWidth()) * image.GetHeight()),
-          m_stride(image.GetEffWidth()),
-          m_height(image.GetHeight()) {}
-    void MoveTo(uint64_t y) {
-        if (y <= m_height) m_rowStart = y * m_stride;
-    }
-    BYTE* At(uint64_t x) const {
-        const uint64_t offset = m_rowStart + x;
-        return offset < m_size ? m_bits + offset : nullptr;
-    }
-
-private:
-    BYTE* m_bits;
-    uint64_t m_size;
-    uint64_t m_stride;
-    uint64_t m_height;
-    uint64_t m_rowStart = 0;
-};
-
-// Reading stops at the end of the data as at the end-of-bitmap code.
-void ExpandRle8(ZImage& image, const BYTE* p, const BYTE* end) {
-    RowWriter rows(image);
-    uint64_t x = 0, y = 0;
-    while (end - p >= 2) {
-        const BYTE n = *p++;
-        const BYTE v = *p++;
-        if (n) {
-            rows.MoveTo(y);
-            for (unsigned k = 0; k < n; ++k)
-                if (BYTE* b = rows.At(x + k)) *b = v;
-            x += n;
-        } else if (v == 0) {
-            x = 0;
-            ++y;
-        } else if (v == 1) {
-            return;
-        } else if (v == 2) {
-            if (end - p < 2) return;
-            x += p[0];
-            y += p[1];
-            p += 2;
-        } else {
-            rows.MoveTo(y);
-            for (unsigned k = 0; k < v && p < end; ++k, ++p)
-                if (BYTE* b = rows.At(x + k)) *b = *p;
-            if ((v & 1) && p < end) ++p;
-            x += v;
-        }
-    }
-}
-
-// x counts pixels, so runs, literal data and deltas may start on either
-// nibble; a run's colours alternate from its own first pixel.
-void ExpandRle4(ZImage& image, const BYTE* p, const BYTE* end) {
-    RowWriter rows(image);
-    uint64_t x = 0, y = 0;
-    auto put = [&](unsigned nibble) {
-        if (BYTE* b = rows.At(x / 2)) *b = x % 2 ? static_cast<BYTE>(*b | nibble) : static_cast<BYTE>(nibble << 4);
-        ++x;
-    };
-    auto nibbleOf = [](BYTE byte, unsigned k) { return k % 2 ? byte & 0x0Fu : byte >> 4u; };
-    while (end - p >= 2) {
-        const BYTE n = *p++;
-        const BYTE v = *p++;
-        if (n) {
-            rows.MoveTo(y);
-            for (unsigned k = 0; k < n; ++k) put(nibbleOf(v, k));
-        } else if (v == 0) {
-            x = 0;
-            ++y;
-        } else if (v == 1) {
-            return;
-        } else if (v == 2) {
-            if (end - p < 2) return;
-            x += p[0];
-            y += p[1];
-            p += 2;
-        } else {
-            rows.MoveTo(y);
-            BYTE d = 0;
-            for (unsigned k = 0; k < v; ++k) {
-                if (k % 2 == 0) {
-                    if (p >= end) return;
-                    d = *p++;
-                }
-                put(nibbleOf(d, k));
-            }
-            // The data fills a whole number of 16-bit words.
-            if (((v + 1) & 2) && p < end) ++p;
-        }
+void ExpandRunLengths(ZImage& image, const BYTE* pixels, uint64_t available, DWORD compression) {
+    zrle::MemorySource in{pixels, pixels + available};
+    if (compression == BI_RLE8) {
+        zrle::ExpandRle8(in, image.GetBits(0), image.GetEffWidth(), image.GetHeight());
+    } else {
+        zrle::ExpandRle4(in, image.GetBits(0), image.GetEffWidth(), image.GetHeight());
     }
 }
 
@@ -257,10 +167,8 @@ const char* ZReadPackedDIB(ZImage& image, const BYTE* block, size_t size) {
         case 8:
             if (dib.compression == BI_RGB)
                 CopyRows(image, pixels, available, dib);
-            else if (dib.compression == BI_RLE8)
-                ExpandRle8(image, pixels, pixels + available);
-            else if (dib.compression == BI_RLE4)
-                ExpandRle4(image, pixels, pixels + available);
+            else if (dib.compression == BI_RLE8 || dib.compression == BI_RLE4)
+                ExpandRunLengths(image, pixels, available, dib.compression);
             else
                 throw zerr::kCompressionUnsupported;
             break;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ZDibFormat.h"
+#include "ZDibRle.h"
 #include "ZErrors.h"
 
 using zdib::Le16;
@@ -89,28 +90,6 @@ private:
     size_t m_pos = 0;
     size_t m_len = 0;
     bool m_ended = false;
-};
-
-// The pixel rows as the run-length decoders address them: byte offsets from
-// the first row, writes at or past the end of the rows dropped.
-class RowTarget {
-public:
-    RowTarget(BYTE* bits, uint64_t size) : m_bits(bits), m_size(size) {}
-
-    void Set(uint64_t offset, BYTE value) {
-        if (offset < m_size) m_bits[offset] = value;
-    }
-    void Or(uint64_t offset, BYTE value) {
-        if (offset < m_size) m_bits[offset] |= value;
-    }
-    void Fill(uint64_t offset, uint64_t count, BYTE value) {
-        if (offset >= m_size) return;
-        memset(m_bits + offset, value, static_cast<size_t>(count < m_size - offset ? count : m_size - offset));
-    }
-
-private:
-    BYTE* m_bits;
-    uint64_t m_size;
 };
 
 int BitCount(WORD mask) {
@@ -398,107 +377,12 @@ bool ZImageBMP::Read32(ZFile* stream) {
 
 void ZImageBMP::DecodeRle8(ZFile* stream) {
     ByteSource in(stream);
-    RowTarget rows(info.bits, head.biSizeImage);
-    const uint64_t height = GetHeight();
-    uint64_t rowStart = 0, x = 0, y = 0;
-    for (;;) {
-        const int n = in.Get();
-        if (n < 0) return;
-        if (n > 0) {
-            if (y <= height) rowStart = y * info.effWidth;
-            const int v = in.Get();
-            if (v < 0) return;
-            rows.Fill(rowStart + x, static_cast<uint64_t>(n), static_cast<BYTE>(v));
-            x += static_cast<uint64_t>(n);
-            continue;
-        }
-        const int e = in.Get();
-        if (e < 0) return;
-        switch (e) {
-            case 0:
-                x = 0;
-                ++y;
-                break;
-            case 1:
-                return;
-            case 2: {
-                const int dx = in.Get();
-                const int dy = in.Get();
-                if (dy < 0) return;
-                x += static_cast<uint64_t>(dx);
-                y += static_cast<uint64_t>(dy);
-                break;
-            }
-            default: {
-                if (y <= height) rowStart = y * info.effWidth;
-                for (int k = 0; k < e; ++k) {
-                    const int b = in.Get();
-                    if (b < 0) return;
-                    rows.Set(rowStart + x + k, static_cast<BYTE>(b));
-                }
-                if ((e & 1) && in.Get() < 0) return;
-                x += static_cast<uint64_t>(e);
-            }
-        }
-    }
+    zrle::ExpandRle8(in, info.bits, info.effWidth, GetHeight());
 }
 
-// Standard RLE4: x counts pixels, two to a byte. Pixel k of a run or of
-// absolute data takes the high nibble of its byte when k is even, whatever
-// the position it lands on, so runs and deltas may start on an odd pixel.
 void ZImageBMP::DecodeRle4(ZFile* stream) {
     ByteSource in(stream);
-    RowTarget rows(info.bits, head.biSizeImage);
-    const uint64_t height = GetHeight();
-    uint64_t rowStart = 0, x = 0, y = 0;
-    auto put = [&](int nibble) {
-        if (x % 2 == 0) {
-            rows.Set(rowStart + x / 2, static_cast<BYTE>(nibble << 4));
-        } else {
-            rows.Or(rowStart + x / 2, static_cast<BYTE>(nibble));
-        }
-        ++x;
-    };
-    auto nibbleOf = [](int byte, int k) { return k % 2 == 0 ? byte >> 4 : byte & 0x0F; };
-    for (;;) {
-        const int n = in.Get();
-        if (n < 0) return;
-        if (n > 0) {
-            if (y <= height) rowStart = y * info.effWidth;
-            const int v = in.Get();
-            if (v < 0) return;
-            for (int k = 0; k < n; ++k) put(nibbleOf(v, k));
-            continue;
-        }
-        const int e = in.Get();
-        if (e < 0) return;
-        switch (e) {
-            case 0:
-                x = 0;
-                ++y;
-                break;
-            case 1:
-                return;
-            case 2: {
-                const int dx = in.Get();
-                const int dy = in.Get();
-                if (dy < 0) return;
-                x += static_cast<uint64_t>(dx);
-                y += static_cast<uint64_t>(dy);
-                break;
-            }
-            default: {
-                if (y <= height) rowStart = y * info.effWidth;
-                int d = 0;
-                for (int k = 0; k < e; ++k) {
-                    if (k % 2 == 0 && (d = in.Get()) < 0) return;
-                    put(nibbleOf(d, k));
-                }
-                // The data is padded to a whole number of 16-bit words.
-                if (((e + 1) & 2) && in.Get() < 0) return;
-            }
-        }
-    }
+    zrle::ExpandRle4(in, info.bits, info.effWidth, GetHeight());
 }
 
 bool ZImageBMP::Encode(ZFile* stream) {
