@@ -31,6 +31,7 @@ struct rgb_color {
 };
 
 class ZImage;
+struct ZCodecEntry;
 
 struct tagZImageState {
     DWORD effWidth;
@@ -236,6 +237,8 @@ protected:
     void SetError(const char* text);
     void Startup(DWORD type);
     void AdoptInfo(const tagZImageState& src);
+    bool DecodeAs(const ZCodecEntry& entry, ZFile* stream, bool reportFailure);
+    bool EncodeAs(const ZCodecEntry& entry, ZFile* stream, bool several, ZImage** images, int count);
     BYTE* PixelAddress(LONG x, LONG y) const;
 
     BYTE* dib;

@@ -61,36 +61,41 @@ bool ZImage::Decode(BYTE* buffer, DWORD size, DWORD type) {
     return Decode(&stream, type);
 }
 
+// Runs the entry's reader on a codec object of its own; on success the
+// picture moves into this image. A failed attempt touches nothing here
+// unless its failure is to be reported.
+bool ZImage::DecodeAs(const ZCodecEntry& entry, ZFile* stream, bool reportFailure) {
+    std::unique_ptr<ZImage> codec(entry.create());
+    if (!codec) {
+        if (reportFailure) SetError(zerr::kCreateNoMemory);
+        return false;
+    }
+    codec->CopyInfo(*this);
+    if (entry.decode(*codec, stream)) return Transfer(*codec);
+    if (reportFailure) {
+        SetError(codec->info.lastError);
+        if (entry.type == FORMAT_GIF || entry.type == FORMAT_ICO) info.numFrames = codec->info.numFrames;
+    }
+    return false;
+}
+
 bool ZImage::Decode(ZFile* stream, DWORD type) {
     const ZCodecTable& codecs = ZActiveCodecs();
     if (type == FORMAT_UNKNOWN) {
         const int32_t start = stream ? stream->Tell() : 0;
         for (const ZCodecEntry& entry : codecs) {
-            std::unique_ptr<ZImage> codec(entry.create());
-            if (!codec) continue;
-            codec->CopyInfo(*this);
-            if (entry.decode(*codec, stream)) return Transfer(*codec);
+            if (DecodeAs(entry, stream, false)) return true;
             if (stream) stream->Seek(start, SEEK_SET);
         }
         SetError(zerr::kDecodeUnknown);
         return false;
     }
-
     const ZCodecEntry* entry = IsFormat(type) ? codecs.Find(type) : nullptr;
     if (!entry) {
         SetError(zerr::kDecodeUnknown);
         return false;
     }
-    std::unique_ptr<ZImage> codec(entry->create());
-    if (!codec) {
-        SetError(zerr::kCreateNoMemory);
-        return false;
-    }
-    codec->CopyInfo(*this);
-    if (entry->decode(*codec, stream)) return Transfer(*codec);
-    SetError(codec->info.lastError);
-    if (type == FORMAT_GIF || type == FORMAT_ICO) info.numFrames = codec->info.numFrames;
-    return false;
+    return DecodeAs(*entry, stream, true);
 }
 
 bool ZImage::Save(const char* path, DWORD type) {
@@ -104,21 +109,28 @@ bool ZImage::Encode(FILE* fp, DWORD type) {
     return Encode(&stream, type);
 }
 
+// Lets the entry's codec, a ghost of this image, write this picture alone
+// or, with `several`, the given images in one file.
+bool ZImage::EncodeAs(const ZCodecEntry& entry, ZFile* stream, bool several, ZImage** images, int count) {
+    std::unique_ptr<ZImage> codec(entry.create());
+    if (!codec) {
+        SetError(zerr::kCreateNoMemory);
+        return false;
+    }
+    codec->Ghost(this);
+    const bool written =
+        several ? entry.encodeMany(*codec, stream, images, count) : entry.encode(*codec, stream);
+    if (!written) SetError(codec->info.lastError);
+    return written;
+}
+
 bool ZImage::Encode(ZFile* stream, DWORD type) {
     const ZCodecEntry* entry = IsFormat(type) ? ZActiveCodecs().Find(type) : nullptr;
     if (!entry) {
         SetError(zerr::kEncodeUnknown);
         return false;
     }
-    std::unique_ptr<ZImage> codec(entry->create());
-    if (!codec) {
-        SetError(zerr::kCreateNoMemory);
-        return false;
-    }
-    codec->Ghost(this);
-    if (entry->encode(*codec, stream)) return true;
-    SetError(codec->info.lastError);
-    return false;
+    return EncodeAs(*entry, stream, false, nullptr, 0);
 }
 
 bool ZImage::Encode(BYTE*& buffer, long& size, DWORD type) {
@@ -142,15 +154,7 @@ bool ZImage::Encode(ZFile* stream, ZImage** images, int count, DWORD type) {
         SetError(zerr::kMultipageUnsupported);
         return false;
     }
-    std::unique_ptr<ZImage> codec(entry->create());
-    if (!codec) {
-        SetError(zerr::kCreateNoMemory);
-        return false;
-    }
-    codec->Ghost(this);
-    if (entry->encodeMany(*codec, stream, images, count)) return true;
-    SetError(codec->info.lastError);
-    return false;
+    return EncodeAs(*entry, stream, true, images, count);
 }
 
 bool ZImage::EncodeSafeCheck(ZFile* stream) {
