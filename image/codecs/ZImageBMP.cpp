@@ -287,7 +287,9 @@ bool ZImageBMP::Decode(ZFile* stream) {
             }
             break;
         default:
-            break;
+            // No pixel data: the rows stay as Create zeroed them, which
+            // turning them over would not change.
+            return true;
     }
 
     if (topDown) FlipRows();
@@ -299,6 +301,7 @@ bool ZImageBMP::Decode(ZFile* stream) {
 void ZImageBMP::FlipRows() {
     const size_t stride = info.effWidth;
     const size_t height = GetHeight();
+    if (stride == 0) return;
     BYTE chunk[4096];
     for (size_t y = 0; y < height / 2; ++y) {
         BYTE* a = info.bits + y * stride;
