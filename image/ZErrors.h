@@ -56,7 +56,6 @@ inline constexpr char kTgaBitDepth[] = "Bit depth must be 8 or 24";
 inline constexpr char kTgaSize[] = "TGA cannot hold this image size";
 inline constexpr char kTgaWrite[] = "cannot write TGA file";
 
-
 // PCX
 inline constexpr char kPcxRead[] = "Can't read PCX image";
 inline constexpr char kPcxNotPcx[] = "Error: Not a PCX file";
@@ -71,7 +70,6 @@ inline constexpr char kPcxBitsPerPixel[] = "Can't handle more than 1 bit per pix
 inline constexpr char kPcxSize[] = "PCX cannot hold this image size";
 inline constexpr char kPcxWriteHeader[] = "cannot write PCX header";
 inline constexpr char kPcxWriteData[] = "cannot write PCX data";
-
 
 // WBMP
 inline constexpr char kWbmpNotWbmp[] = "Not a WBMP";
