@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ByteBuilder.h"
-#include "Corpus.h"
+#include "CodecChecks.h"
 #include "ExternalDecoders.h"
 #include "Rgba.h"
 #include "ZErrors.h"
@@ -450,35 +450,27 @@ TEST(BmpRobustness, TruncatedAndMutatedFiles) {
         files[c.name] = Build(f);
     }
     for (const auto& [name, file] : files) {
-        for (size_t n = 0; n <= file.size(); ++n) {
-            ZImage image;
-            const bool ok = DecodeBytes(image, Bytes(file.begin(), file.begin() + n));
-            const char* expected = n < 14 ? "Not a BMP" : n < 54 ? "Error reading BMP info" : "";
-            EXPECT_EQ(ok, n >= 54) << name << " cut at " << n;
+        SCOPED_TRACE(name);
+        ExpectSurvivesDamage(file, FORMAT_BMP, Damage{}, [](const DamagedFile& d, bool ok, ZImage& image) {
+            EXPECT_EQ(ok, d.at >= 54);
             if (!ok) {
-                EXPECT_STREQ(image.GetLastError(), expected) << name << " cut at " << n;
+                EXPECT_STREQ(image.GetLastError(), d.at < 14 ? "Not a BMP" : "Error reading BMP info");
             }
-        }
+        });
     }
     // One file per kind of pixel data. Palette bytes only change colours:
     // the headers and the pixel data steer the reader.
     for (const char* name : {"Rgb24TopDown", "Rgb16Bitfields565", "Rgb32DropsFourthByte", "OffBitsSkipsGap",
                              "ShortPaletteLeavesBlack", "Rle8RunsAndEndOfLine", "Rle4AbsoluteOddWordIsPadded",
                              "RowsBeyondHeightKeepLastRowStart"}) {
+        SCOPED_TRACE(name);
         const Bytes& file = files.at(name);
+        Damage changes;
+        changes.values = {0x00, 0x01, 0x7F, 0x80, 0xFF};
+        changes.cuts = false;
         const size_t pixelsAt = file[10] | file[11] << 8;
-        for (size_t at = 0; at < file.size(); at = at + 1 == 54 ? pixelsAt : at + 1) {
-            for (uint8_t value : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
-                Bytes mutated = file;
-                mutated[at] = value;
-                ZImage image;
-                const bool ok = DecodeBytes(image, mutated);
-                EXPECT_EQ(ok, image.IsValid()) << name << " byte " << at;
-                if (!ok) {
-                    EXPECT_STRNE(image.GetLastError(), "") << name << " byte " << at;
-                }
-            }
-        }
+        for (size_t at = 0; at < file.size(); at = at + 1 == 54 ? pixelsAt : at + 1) changes.positions.push_back(at);
+        ExpectSurvivesDamage(file, FORMAT_BMP, changes, FailsWithAText());
     }
 }
 
@@ -579,21 +571,17 @@ TEST(BmpWrite, PillowReadsWrittenFiles) {
 
 // Files whose reference this reader does not give, because the format rules
 // it follows give another result: refused with a text, or decoded otherwise.
-struct CorpusException {
-    const char* text;  // the refusal, or null when the file decodes differently
-    const char* reason;
-};
-
-const std::map<std::string, CorpusException>& CorpusExceptions() {
-    constexpr char kInfo[] = "Error reading BMP info";
-    constexpr char kLongHeader[] =
+const CorpusExceptions& BmpExceptions() {
+    static constexpr char kInfo[] = "Error reading BMP info";
+    static constexpr char kLongHeader[] =
         "header longer than 40 (not 64) bytes is taken only uncompressed, without a colour count and with "
         "the exact image size, so bit fields, RLE, palettes and negative heights are refused";
-    constexpr char kTopBits[] =
+    static constexpr char kTopBits[] =
         "16-bit fields are shifted so their top bit lands on bit 7 with zeros below: 31 of 5 bits gives 248";
-    constexpr char kMasks32[] = "32-bit pixels take bytes 0, 1, 2 as blue, green, red; the masks are ignored";
-    constexpr char kRleCut[] = "the stream ends early: rows it never reaches keep index 0, the reference paints them";
-    static const std::map<std::string, CorpusException> exceptions = {
+    static constexpr char kMasks32[] = "32-bit pixels take bytes 0, 1, 2 as blue, green, red; the masks are ignored";
+    static constexpr char kRleCut[] =
+        "the stream ends early: rows it never reaches keep index 0, the reference paints them";
+    static const CorpusExceptions exceptions = {
         {"bmp/bmpsuite/q/pal8rlecut.bmp", {nullptr, kRleCut}},
         {"bmp/bmpsuite/q/pal4rlecut.bmp", {nullptr, kRleCut}},
         {"bmp/pillow/mmap_error.bmp",
@@ -654,29 +642,6 @@ const std::map<std::string, CorpusException>& CorpusExceptions() {
 
 // Every file is survived; every one with a reference matches it unless
 // listed above, and every listed one still behaves as listed.
-TEST(BmpCorpus, DecodesToReferences) {
-    const std::vector<CorpusEntry> entries = CorpusEntries("bmp/");
-    ASSERT_FALSE(entries.empty());
-    for (const CorpusEntry& e : entries) {
-        SCOPED_TRACE(e.path);
-        ZImage image;
-        ZIOFile file;
-        ASSERT_TRUE(file.Open(e.FullPath().c_str(), "rb"));
-        const bool ok = image.Decode(&file, FORMAT_BMP);
-        EXPECT_EQ(ok, image.IsValid());
-        // Broken files only have to be survived.
-        if (!e.HasReference() || e.cls == "bad") continue;
-        const auto listed = CorpusExceptions().find(e.path);
-        if (listed == CorpusExceptions().end()) {
-            EXPECT_EQ(CompareWithReference(e, image), "") << (ok ? "" : image.GetLastError());
-        } else if (listed->second.text) {
-            EXPECT_FALSE(ok) << listed->second.reason;
-            EXPECT_STREQ(image.GetLastError(), listed->second.text);
-        } else {
-            EXPECT_TRUE(ok) << image.GetLastError();
-            EXPECT_NE(CompareWithReference(e, image), "") << "listed but matches: " << listed->second.reason;
-        }
-    }
-}
+TEST(BmpCorpus, DecodesToReferences) { ExpectCorpusMatches({"bmp/"}, FORMAT_BMP, BmpExceptions()); }
 
 }  // namespace

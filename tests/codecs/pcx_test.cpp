@@ -2,13 +2,12 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "ByteBuilder.h"
-#include "Corpus.h"
+#include "CodecChecks.h"
 #include "ExternalDecoders.h"
 #include "Rgba.h"
 #include "ZErrors.h"
@@ -306,29 +305,11 @@ TEST(PcxRobustness, TruncatedAndMutatedFiles) {
     std::set<std::string> texts;
     for (const FailureCase& c : FailureCases()) texts.insert(c.error);
     texts.insert("ZIMAGE_MAX_MEMORY exceeded");
+    Damage damage;
+    damage.values = {0x00, 0x01, 0x7F, 0x80, 0xC1, 0xFF};
     for (const LayoutCase& c : LayoutCases()) {
         SCOPED_TRACE(c.name);
-        const Bytes file = Build(c.file);
-        for (size_t n = 0; n <= file.size(); ++n) {
-            ZImage image;
-            const bool ok = DecodeBytes(image, Bytes(file.begin(), file.begin() + n));
-            EXPECT_EQ(ok, image.IsValid()) << n;
-            if (!ok) {
-                EXPECT_EQ(texts.count(image.GetLastError()), 1u) << n << ": " << image.GetLastError();
-            }
-        }
-        for (size_t at = 0; at < file.size(); ++at) {
-            for (uint8_t value : {0x00, 0x01, 0x7F, 0x80, 0xC1, 0xFF}) {
-                Bytes mutated = file;
-                mutated[at] = value;
-                ZImage image;
-                const bool ok = DecodeBytes(image, mutated);
-                EXPECT_EQ(ok, image.IsValid()) << at;
-                if (!ok) {
-                    EXPECT_EQ(texts.count(image.GetLastError()), 1u) << at << ": " << image.GetLastError();
-                }
-            }
-        }
+        ExpectSurvivesDamage(Build(c.file), FORMAT_PCX, damage, FailsWithOneOf(texts));
     }
 }
 
@@ -537,30 +518,12 @@ TEST(PcxWrite, PillowReadsWrittenFiles) {
 
 // Files whose reference the reader must not match, because the format rules
 // it follows give a different result. Each names why.
-const std::map<std::string, std::string>& CorpusExceptions() {
-    static const std::map<std::string, std::string> exceptions = {
+const CorpusExceptions& PcxExceptions() {
+    static const CorpusExceptions exceptions = {
     };
     return exceptions;
 }
 
-TEST(PcxCorpus, DecodesToReferences) {
-    const std::vector<CorpusEntry> entries = CorpusEntries("pcx/");
-    ASSERT_FALSE(entries.empty());
-    for (const CorpusEntry& e : entries) {
-        SCOPED_TRACE(e.path);
-        ZImage image;
-        ZIOFile file;
-        ASSERT_TRUE(file.Open(e.FullPath().c_str(), "rb"));
-        const bool ok = image.Decode(&file, FORMAT_PCX);
-        EXPECT_EQ(ok, image.IsValid());
-        if (!e.HasReference()) continue;
-        const std::string difference = CompareWithReference(e, image);
-        const auto exception = CorpusExceptions().find(e.path);
-        if (exception == CorpusExceptions().end())
-            EXPECT_EQ(difference, "") << (ok ? "" : image.GetLastError());
-        else
-            EXPECT_NE(difference, "") << "listed as an exception but matches: " << exception->second;
-    }
-}
+TEST(PcxCorpus, DecodesToReferences) { ExpectCorpusMatches({"pcx/"}, FORMAT_PCX, PcxExceptions()); }
 
 }  // namespace

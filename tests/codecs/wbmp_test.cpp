@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "Corpus.h"
+#include "CodecChecks.h"
 #include "ExternalDecoders.h"
 #include "Rgba.h"
 #include "ZImage.h"
@@ -87,26 +86,18 @@ TEST(WbmpDecode, Failures) {
 }
 
 TEST(WbmpDecode, TruncatedAndMutatedFiles) {
-    const Bytes file = {0, 0, 9, 3, 0xFF, 0x80, 0x00, 0x7F, 0xAA, 0xC0};
-    for (size_t n = 0; n <= file.size(); ++n) {
-        ZImage image;
-        const bool ok = DecodeBytes(image, Bytes(file.begin(), file.begin() + n));
-        EXPECT_EQ(ok, n >= 4) << n;
-        EXPECT_EQ(ok, image.IsValid()) << n;
-    }
-    for (size_t at = 0; at < 4; ++at) {
-        for (uint8_t value : {0x00, 0x01, 0x7F, 0xFF}) {
-            Bytes mutated = file;
-            mutated[at] = value;
-            ZImage image;
-            const bool ok = DecodeBytes(image, mutated);
-            EXPECT_EQ(ok, image.IsValid()) << at;
-            if (ok) {
-                EXPECT_EQ(image.GetWidth(), mutated[2]);
-                EXPECT_EQ(image.GetHeight(), mutated[3]);
-            }
-        }
-    }
+    Damage damage;
+    damage.values = {0x00, 0x01, 0x7F, 0xFF};
+    damage.positions = {0, 1, 2, 3};
+    ExpectSurvivesDamage({0, 0, 9, 3, 0xFF, 0x80, 0x00, 0x7F, 0xAA, 0xC0}, FORMAT_WBMP, damage,
+                         [](const DamagedFile& d, bool ok, ZImage& image) {
+                             if (d.cut) {
+                                 EXPECT_EQ(ok, d.at >= 4);
+                             } else if (ok) {
+                                 EXPECT_EQ(image.GetWidth(), d.bytes[2]);
+                                 EXPECT_EQ(image.GetHeight(), d.bytes[3]);
+                             }
+                         });
 }
 
 TEST(WbmpWrite, WritesIndicesRowsFromTheTop) {
@@ -166,31 +157,19 @@ TEST(WbmpWrite, ImageMagickReadsWrittenFiles) {
 #endif
 
 // Files whose reference this reader does not give, with the reason.
-const std::map<std::string, std::string>& CorpusExceptions() {
-    static const std::map<std::string, std::string> exceptions = {
+const CorpusExceptions& WbmpExceptions() {
+    static const CorpusExceptions exceptions = {
         {"wbmp/wuffs/bricks-nodither.wbmp",
-         "160 pixels wide: the file holds the width in two bytes, the reader takes one byte each for width "
-         "and height"},
+         {nullptr, "160 pixels wide: the file holds the width in two bytes, the reader takes one byte each for "
+                   "width and height"}},
     };
     return exceptions;
 }
 
 TEST(WbmpCorpus, DecodesToReferences) {
-    const std::vector<CorpusEntry> entries = CorpusEntries("wbmp/");
-    ASSERT_FALSE(entries.empty());
-    for (const CorpusEntry& e : entries) {
-        SCOPED_TRACE(e.path);
-        ZImage image;
-        ZIOFile file;
-        ASSERT_TRUE(file.Open(e.FullPath().c_str(), "rb"));
-        ASSERT_TRUE(image.Decode(&file, FORMAT_WBMP)) << image.GetLastError();
-        const auto listed = CorpusExceptions().find(e.path);
-        if (listed == CorpusExceptions().end()) {
-            EXPECT_EQ(CompareWithReference(e, image), "");
-        } else {
-            EXPECT_NE(CompareWithReference(e, image), "") << "listed but matches: " << listed->second;
-        }
-    }
+    CorpusRules rules;
+    rules.everyFileDecodes = true;
+    ExpectCorpusMatches({"wbmp/"}, FORMAT_WBMP, WbmpExceptions(), rules);
 }
 
 }  // namespace
