@@ -106,4 +106,68 @@ TEST(ZImageCli, ConvertsAndDescribes) {
     remove(out.c_str());
 }
 
+TEST(ZImageCli, WritesEveryFormatItsExtensionNames) {
+    ZImage grey(5, 3, 8, 0);
+    grey.SetGrayPalette();
+    ZImage mono(9, 2, 1, 0);
+    mono.SetGrayPalette();
+    const std::string greyBmp = Temp("grey.bmp"), monoBmp = Temp("mono.bmp");
+    ASSERT_TRUE(grey.Save(greyBmp.c_str(), FORMAT_BMP));
+    ASSERT_TRUE(mono.Save(monoBmp.c_str(), FORMAT_BMP));
+
+    const struct {
+        const std::string* in;
+        const char* extension;
+        int code;
+        const char* expected;  // info's first two lines, or the error text
+    } cases[] = {
+        {&greyBmp, "gif", 0, "format: gif\nwidth: 5\n"},
+        {&greyBmp, "ico", 0, "format: ico\nwidth: 5\n"},
+        {&greyBmp, "tga", 0, "format: tga\nwidth: 5\n"},
+        {&greyBmp, "pcx", 0, "format: pcx\nwidth: 5\n"},
+        {&greyBmp, "wbmp", 1, "Can't save this image as WBMP"},
+        {&monoBmp, "wbmp", 0, "format: wbmp\nwidth: 9\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.extension);
+        const std::string out = Temp(std::string("out.") + c.extension);
+        const Result converted = RunCli({"convert", *c.in, out});
+        ASSERT_EQ(converted.code, c.code) << converted.err;
+        if (c.code != 0) {
+            EXPECT_NE(converted.err.find(c.expected), std::string::npos) << converted.err;
+            continue;
+        }
+        const Result described = RunCli({"info", out});
+        ASSERT_EQ(described.code, 0) << described.err;
+        EXPECT_EQ(described.out.rfind(c.expected, 0), 0u) << described.out;
+        remove(out.c_str());
+    }
+    remove(greyBmp.c_str());
+    remove(monoBmp.c_str());
+}
+
+TEST(ZImageCli, FrameOptionPicksAFrame) {
+    ZImage frames[3] = {ZImage(4, 4, 8, 0), ZImage(4, 4, 8, 0), ZImage(4, 4, 8, 0)};
+    ZImage* list[3];
+    for (int i = 0; i < 3; ++i) {
+        frames[i].SetGrayPalette();
+        frames[i].Clear(static_cast<BYTE>(100 * i));
+        list[i] = &frames[i];
+    }
+    const std::string gif = Temp("frames.gif");
+    FILE* fp = fopen(gif.c_str(), "wb");
+    ASSERT_TRUE(frames[0].Encode(fp, list, 3, FORMAT_GIF)) << frames[0].GetLastError();
+    fclose(fp);
+
+    const std::string out = Temp("frame2.bmp");
+    ASSERT_EQ(RunCli({"convert", gif, out, "--frame", "2"}).code, 0);
+    ZImage picked(out.c_str(), FORMAT_BMP);
+    EXPECT_EQ(picked.GetPixelColor(1, 1, false).rgbRed, 200);
+
+    const Result described = RunCli({"info", gif, "--frame", "1"});
+    EXPECT_NE(described.out.find("frames: 3\n"), std::string::npos) << described.out;
+    remove(gif.c_str());
+    remove(out.c_str());
+}
+
 }  // namespace
