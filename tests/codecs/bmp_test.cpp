@@ -439,6 +439,17 @@ TEST(BmpDecode, DetectedWithoutType) {
 // Every truncation of valid files, and single-byte changes, must neither
 // crash nor read or write out of bounds (run under the sanitizers). Short
 // files fail at the headers and load from there on.
+// Found by fuzzing: a top-down picture 0 pixels wide and over a billion
+// rows high, which once spent its time turning empty rows over.
+TEST(BmpRobustness, ZeroWidthTopDownPicture) {
+    ZImage image;
+    ASSERT_TRUE(image.Load(ZELVO_SOURCE_DIR "/tests/codecs/fixtures/bmp/zero-width-top-down.bmp", FORMAT_BMP))
+        << image.GetLastError();
+    EXPECT_EQ(image.GetWidth(), 0u);
+    EXPECT_EQ(image.GetHeight(), 1255866368u);
+    EXPECT_EQ(image.GetEffWidth(), 0u);
+}
+
 TEST(BmpRobustness, TruncatedAndMutatedFiles) {
     std::map<std::string, Bytes> files;
     for (const LayoutCase& c : LayoutCases())
