@@ -230,6 +230,8 @@ void ZImage::Bitfield2RGB(const BYTE* src, WORD redMask, WORD greenMask, WORD bl
     if (!dib || !src || head.biBitCount != 24) return;
     const LONG width = head.biWidth;
     const LONG height = head.biHeight;
+    // Rows without pixels have nothing to convert, however many there are.
+    if (width <= 0) return;
     if (bpp == 32) {
         for (LONG y = height - 1; y >= 0; --y) {
             const BYTE* in = src + static_cast<size_t>(y) * width * 4;

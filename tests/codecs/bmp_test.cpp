@@ -439,15 +439,26 @@ TEST(BmpDecode, DetectedWithoutType) {
 // Every truncation of valid files, and single-byte changes, must neither
 // crash nor read or write out of bounds (run under the sanitizers). Short
 // files fail at the headers and load from there on.
-// Found by fuzzing: a top-down picture 0 pixels wide and over a billion
-// rows high, which once spent its time turning empty rows over.
-TEST(BmpRobustness, ZeroWidthTopDownPicture) {
-    ZImage image;
-    ASSERT_TRUE(image.Load(ZELVO_SOURCE_DIR "/tests/codecs/fixtures/bmp/zero-width-top-down.bmp", FORMAT_BMP))
-        << image.GetLastError();
-    EXPECT_EQ(image.GetWidth(), 0u);
-    EXPECT_EQ(image.GetHeight(), 1255866368u);
-    EXPECT_EQ(image.GetEffWidth(), 0u);
+// Found by fuzzing: pictures 0 pixels wide and hundreds of millions of
+// rows high, which once spent their time on row after empty row.
+TEST(BmpRobustness, ZeroWidthPicturesWithHugeHeights) {
+    const struct {
+        const char* file;
+        DWORD height;
+        WORD bpp;
+    } cases[] = {
+        {"zero-width-top-down.bmp", 1255866368, 1},
+        {"zero-width-16-bit.bmp", 704659583, 24},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        ZImage image;
+        const std::string path = std::string(ZELVO_SOURCE_DIR "/tests/codecs/fixtures/bmp/") + c.file;
+        ASSERT_TRUE(image.Load(path.c_str(), FORMAT_BMP)) << image.GetLastError();
+        EXPECT_EQ(image.GetWidth(), 0u);
+        EXPECT_EQ(image.GetHeight(), c.height);
+        EXPECT_EQ(image.GetBpp(), c.bpp);
+    }
 }
 
 TEST(BmpRobustness, TruncatedAndMutatedFiles) {
