@@ -157,6 +157,9 @@ void Register() {
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Plain text: the table is read in logs and notes more than on terminals.
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
