@@ -122,6 +122,8 @@ bool ConventionalLayout(WORD red, WORD green, WORD blue) {
 // from the last pixel back, the 16-bit rows sitting at the start of the
 // 24-bit ones.
 void ExpandByMaskPosition(BYTE* bits, DWORD width, DWORD height, DWORD effWidth, const WORD (&masks)[3]) {
+    // Rows without pixels have nothing to convert, however many there are.
+    if (width == 0) return;
     int shift[3];
     for (int c = 0; c < 3; ++c) {
         int top = 15;

@@ -449,6 +449,7 @@ TEST(BmpRobustness, ZeroWidthPicturesWithHugeHeights) {
     } cases[] = {
         {"zero-width-top-down.bmp", 1255866368, 1},
         {"zero-width-16-bit.bmp", 704659583, 24},
+        {"zero-width-16-bit-masks.bmp", 1056964608, 24},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
