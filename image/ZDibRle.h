@@ -43,21 +43,14 @@ private:
     uint64_t m_rowStart = 0;
 };
 
-// Reads a delta's two bytes; false at the end of the data.
-template <class Source>
-bool ReadDelta(Source& in, uint64_t& x, uint64_t& y) {
-    const int dx = in.Get();
-    const int dy = in.Get();
-    if (dy < 0) return false;
-    x += static_cast<uint64_t>(dx);
-    y += static_cast<uint64_t>(dy);
-    return true;
-}
-
-template <class Source>
-void ExpandRle8(Source& in, BYTE* bits, DWORD effWidth, DWORD height) {
-    RowTarget rows(bits, effWidth, height);
-    uint64_t x = 0, y = 0;
+// The code structure both encodings share: a count byte n > 0 with a
+// value byte is a run, which run(n, v) puts at x; an escape 0 is followed
+// by 0 (end of line), 1 (end of bitmap), 2 (delta dx, dy) or e >= 3,
+// absolute data, which absolute(e) reads and puts at x, returning false at
+// the end of the data. x is whatever unit the encoding counts in.
+template <class Source, class Run, class Absolute>
+void Expand(Source& in, RowTarget& rows, uint64_t& x, Run run, Absolute absolute) {
+    uint64_t y = 0;
     for (;;) {
         const int n = in.Get();
         if (n < 0) return;
@@ -65,8 +58,7 @@ void ExpandRle8(Source& in, BYTE* bits, DWORD effWidth, DWORD height) {
             const int v = in.Get();
             if (v < 0) return;
             rows.MoveTo(y);
-            rows.Fill(x, static_cast<uint64_t>(n), static_cast<BYTE>(v));
-            x += static_cast<uint64_t>(n);
+            run(n, v);
             continue;
         }
         const int e = in.Get();
@@ -75,18 +67,38 @@ void ExpandRle8(Source& in, BYTE* bits, DWORD effWidth, DWORD height) {
             x = 0;
             ++y;
         } else if (e == 2) {
-            if (!ReadDelta(in, x, y)) return;
+            const int dx = in.Get();
+            const int dy = in.Get();
+            if (dy < 0) return;
+            x += static_cast<uint64_t>(dx);
+            y += static_cast<uint64_t>(dy);
         } else {
             rows.MoveTo(y);
-            for (int k = 0; k < e; ++k) {
-                const int b = in.Get();
-                if (b < 0) return;
-                rows.Set(x + static_cast<uint64_t>(k), static_cast<BYTE>(b));
-            }
-            if ((e & 1) && in.Get() < 0) return;
-            x += static_cast<uint64_t>(e);
+            if (!absolute(e)) return;
         }
     }
+}
+
+// x counts bytes, one pixel each.
+template <class Source>
+void ExpandRle8(Source& in, BYTE* bits, DWORD effWidth, DWORD height) {
+    RowTarget rows(bits, effWidth, height);
+    uint64_t x = 0;
+    auto run = [&](int n, int v) {
+        rows.Fill(x, static_cast<uint64_t>(n), static_cast<BYTE>(v));
+        x += static_cast<uint64_t>(n);
+    };
+    auto absolute = [&](int e) {
+        for (int k = 0; k < e; ++k) {
+            const int b = in.Get();
+            if (b < 0) return false;
+            rows.Set(x + static_cast<uint64_t>(k), static_cast<BYTE>(b));
+        }
+        if ((e & 1) && in.Get() < 0) return false;
+        x += static_cast<uint64_t>(e);
+        return true;
+    };
+    Expand(in, rows, x, run, absolute);
 }
 
 // x counts pixels, two to a byte. Pixel k of a run or of absolute data
@@ -95,7 +107,7 @@ void ExpandRle8(Source& in, BYTE* bits, DWORD effWidth, DWORD height) {
 template <class Source>
 void ExpandRle4(Source& in, BYTE* bits, DWORD effWidth, DWORD height) {
     RowTarget rows(bits, effWidth, height);
-    uint64_t x = 0, y = 0;
+    uint64_t x = 0;
     auto put = [&](int nibble) {
         if (x % 2 == 0) {
             rows.Set(x / 2, static_cast<BYTE>(nibble << 4));
@@ -105,34 +117,19 @@ void ExpandRle4(Source& in, BYTE* bits, DWORD effWidth, DWORD height) {
         ++x;
     };
     auto nibbleOf = [](int byte, int k) { return k % 2 == 0 ? byte >> 4 : byte & 0x0F; };
-    for (;;) {
-        const int n = in.Get();
-        if (n < 0) return;
-        if (n > 0) {
-            const int v = in.Get();
-            if (v < 0) return;
-            rows.MoveTo(y);
-            for (int k = 0; k < n; ++k) put(nibbleOf(v, k));
-            continue;
+    auto run = [&](int n, int v) {
+        for (int k = 0; k < n; ++k) put(nibbleOf(v, k));
+    };
+    auto absolute = [&](int e) {
+        int d = 0;
+        for (int k = 0; k < e; ++k) {
+            if (k % 2 == 0 && (d = in.Get()) < 0) return false;
+            put(nibbleOf(d, k));
         }
-        const int e = in.Get();
-        if (e < 0 || e == 1) return;
-        if (e == 0) {
-            x = 0;
-            ++y;
-        } else if (e == 2) {
-            if (!ReadDelta(in, x, y)) return;
-        } else {
-            rows.MoveTo(y);
-            int d = 0;
-            for (int k = 0; k < e; ++k) {
-                if (k % 2 == 0 && (d = in.Get()) < 0) return;
-                put(nibbleOf(d, k));
-            }
-            // The data fills a whole number of 16-bit words.
-            if (((e + 1) & 2) && in.Get() < 0) return;
-        }
-    }
+        // The data fills a whole number of 16-bit words.
+        return !((e + 1) & 2) || in.Get() >= 0;
+    };
+    Expand(in, rows, x, run, absolute);
 }
 
 // A byte range as a Source.
