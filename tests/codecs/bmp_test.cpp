@@ -69,14 +69,6 @@ bool DecodeBytes(ZImage& image, Bytes bytes, DWORD type = FORMAT_BMP) {
     return image.Decode(bytes.data(), static_cast<DWORD>(bytes.size()), type);
 }
 
-// Top-down colours as 0xRRGGBB.
-std::vector<uint32_t> Colours(ZImage& image) {
-    const Bytes rgba = ToRgba(image);
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < rgba.size(); i += 4) out.push_back(rgba[i] << 16 | rgba[i + 1] << 8 | rgba[i + 2]);
-    return out;
-}
-
 Bytes PixelRows(const ZImage& image) {
     const BYTE* rows = image.GetBits(0);
     return Bytes(rows, rows + image.GetEffWidth() * image.GetHeight());
@@ -185,7 +177,7 @@ TEST_P(BmpLayout, DecodesToExpectedColours) {
     EXPECT_EQ(image.GetBpp(), c.bpp);
     EXPECT_EQ(image.GetWidth(), static_cast<DWORD>(c.file.width));
     EXPECT_EQ(image.GetHeight(), static_cast<DWORD>(std::abs(c.file.height)));
-    EXPECT_EQ(Colours(image), c.colours);
+    EXPECT_EQ(RgbValues(image), c.colours);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BmpLayout, ::testing::ValuesIn(LayoutCases()),
@@ -245,7 +237,7 @@ TEST(BmpDecode, ShortPixelDataLeavesTheRestBlank) {
     f.pixels = {0, 0, 255, 0, 0, 255, 0, 0, 255};  // bottom row and one byte of the top row
     ZImage image;
     ASSERT_TRUE(DecodeBytes(image, Build(f))) << image.GetLastError();
-    EXPECT_EQ(Colours(image), (std::vector<uint32_t>{0x0000FF, 0x000000, 0xFF0000, 0xFF0000}));
+    EXPECT_EQ(RgbValues(image), (std::vector<uint32_t>{0x0000FF, 0x000000, 0xFF0000, 0xFF0000}));
 }
 
 TEST(BmpDecode, ReadInfoHeaderLeavesStreamAfterTheHeader) {
@@ -433,7 +425,7 @@ TEST(BmpDecode, DetectedWithoutType) {
     ZImage image;
     ASSERT_TRUE(DecodeBytes(image, Build(f), FORMAT_UNKNOWN));
     EXPECT_EQ(image.GetType(), FORMAT_BMP);
-    EXPECT_EQ(Colours(image), std::vector<uint32_t>{0x030201});
+    EXPECT_EQ(RgbValues(image), std::vector<uint32_t>{0x030201});
 }
 
 // Every truncation of valid files, and single-byte changes, must neither

@@ -188,14 +188,6 @@ Bytes Indices(const ZImage& image) {
     return out;
 }
 
-// Top-down colours as 0xRRGGBB.
-std::vector<uint32_t> Colours(ZImage& image) {
-    const Bytes rgba = ToRgba(image);
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < rgba.size(); i += 4) out.push_back(rgba[i] << 16 | rgba[i + 1] << 8 | rgba[i + 2]);
-    return out;
-}
-
 uint32_t Packed(const rgb_color& c) { return c.r << 16 | c.g << 8 | c.b; }
 
 // Exposes the codec's state after a direct decode.
@@ -312,7 +304,7 @@ TEST(GifDecode, EntriesPastASmallTableAreWhiteOnlyWithTransparency) {
 TEST(GifDecode, FrameWithoutAnyTableKeepsBlackPalette) {
     ZImage image;
     ASSERT_TRUE(DecodeGif(image, Gif(2, 1, 0).Image(Ramp(2, 1, 2)).End()));
-    EXPECT_EQ(Colours(image), (std::vector<uint32_t>{0, 0}));
+    EXPECT_EQ(RgbValues(image), (std::vector<uint32_t>{0, 0}));
     EXPECT_EQ(Indices(image), (Bytes{0, 1}));
 }
 
@@ -416,7 +408,7 @@ TEST(GifDecode, BrokenControlEndsTheScanWithThePictureSoFar) {
         ZImage image;
         ASSERT_TRUE(DecodeGif(image, Gif(2, 1).Raw(broken.bytes()).Image(Solid(2, 1, 3)).End()));
         EXPECT_EQ(Indices(image), (Bytes{3, 3}));
-        EXPECT_EQ(Colours(image), (std::vector<uint32_t>{0, 0}));
+        EXPECT_EQ(RgbValues(image), (std::vector<uint32_t>{0, 0}));
     }
 }
 
@@ -549,7 +541,7 @@ TEST(GifDecode, LocalTableStaysInForceForLaterFrames) {
         ZImage image;
         image.SetFrame(frame);
         ASSERT_TRUE(DecodeGif(image, b));
-        EXPECT_EQ(Colours(image)[0], expected[frame]) << frame;
+        EXPECT_EQ(RgbValues(image)[0], expected[frame]) << frame;
     }
 }
 
@@ -1049,7 +1041,7 @@ TEST_P(GifWrite, ReadsBackWithSameIndicesAndPalette) {
     ASSERT_TRUE(DecodeGif(back, file));
     EXPECT_EQ(back.GetBpp(), c.bpp);
     EXPECT_EQ(Indices(back), Indices(image));
-    EXPECT_EQ(Colours(back), Colours(image));
+    EXPECT_EQ(RgbValues(back), RgbValues(image));
 }
 
 INSTANTIATE_TEST_SUITE_P(Compressors, GifWrite, ::testing::ValuesIn(WriteCases()), WriteCaseName);
@@ -1120,7 +1112,7 @@ TEST(GifWrite, TrueColourIsCutIntoTilesWithTablesOfTheirOwn) {
         ASSERT_TRUE(DecodeGif(back, file));
         if (c.height > 15) {
             EXPECT_EQ(back.GetBpp(), 24);
-            EXPECT_EQ(Colours(back), Colours(image));
+            EXPECT_EQ(RgbValues(back), RgbValues(image));
         }
     }
 }
@@ -1140,7 +1132,7 @@ TEST(GifWrite, TransparentTrueColourTakesEntryZeroInEveryTile) {
     ZImage back;
     ASSERT_TRUE(DecodeGif(back, EncodeGif(image)));
     ASSERT_EQ(back.GetBpp(), 24);
-    EXPECT_EQ(Colours(back), Colours(image));
+    EXPECT_EQ(RgbValues(back), RgbValues(image));
 }
 
 TEST(GifWrite, ControlBlockCarriesTransparencyDelayAndDisposal) {

@@ -70,15 +70,6 @@ bool DecodeBytes(ZImage& image, Bytes bytes, DWORD type = FORMAT_PCX) {
     return image.Decode(bytes.data(), static_cast<DWORD>(bytes.size()), type);
 }
 
-// Top-down pixels as 0xRRGGBBAA.
-std::vector<uint32_t> Pixels(ZImage& image) {
-    const Bytes rgba = ToRgba(image);
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < rgba.size(); i += 4)
-        out.push_back(uint32_t(rgba[i]) << 24 | rgba[i + 1] << 16 | rgba[i + 2] << 8 | rgba[i + 3]);
-    return out;
-}
-
 // ---------------------------------------------------------------- reading
 
 struct LayoutCase {
@@ -162,7 +153,7 @@ TEST_P(PcxLayout, DecodesToExpectedPixels) {
     EXPECT_EQ(image.GetType(), FORMAT_PCX);
     EXPECT_EQ(image.GetBpp(), c.bpp);
     EXPECT_EQ(image.AlphaIsValid(), c.alpha);
-    EXPECT_EQ(Pixels(image), c.pixels);
+    EXPECT_EQ(RgbaValues(image), c.pixels);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PcxLayout, ::testing::ValuesIn(LayoutCases()),
@@ -296,7 +287,7 @@ TEST(PcxDecode, DetectedWithoutType) {
     ZImage image;
     ASSERT_TRUE(DecodeBytes(image, Build(f), FORMAT_UNKNOWN));
     EXPECT_EQ(image.GetType(), FORMAT_PCX);
-    EXPECT_EQ(Pixels(image), std::vector<uint32_t>{TrailerColour(7)});
+    EXPECT_EQ(RgbaValues(image), std::vector<uint32_t>{TrailerColour(7)});
 }
 
 // Every truncation of valid files, and single-byte changes, must neither

@@ -50,15 +50,6 @@ bool DecodeBytes(ZImage& image, Bytes bytes, DWORD type = FORMAT_TGA) {
     return image.Decode(bytes.data(), static_cast<DWORD>(bytes.size()), type);
 }
 
-// Top-down pixels as 0xRRGGBBAA.
-std::vector<uint32_t> Pixels(ZImage& image) {
-    const Bytes rgba = ToRgba(image);
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < rgba.size(); i += 4)
-        out.push_back(uint32_t(rgba[i]) << 24 | rgba[i + 1] << 16 | rgba[i + 2] << 8 | rgba[i + 3]);
-    return out;
-}
-
 // ---------------------------------------------------------------- reading
 
 struct LayoutCase {
@@ -179,7 +170,7 @@ TEST_P(TgaLayout, DecodesToExpectedPixels) {
     EXPECT_EQ(image.GetType(), FORMAT_TGA);
     EXPECT_EQ(image.GetBpp(), c.bpp);
     EXPECT_EQ(image.AlphaIsValid(), c.alpha);
-    EXPECT_EQ(Pixels(image), c.pixels);
+    EXPECT_EQ(RgbaValues(image), c.pixels);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, TgaLayout, ::testing::ValuesIn(LayoutCases()),
@@ -308,7 +299,7 @@ TEST(TgaDecode, StreamEndingEarly) {
             }
             EXPECT_EQ(ok, c.ok);
             if (ok) {
-                EXPECT_EQ(Pixels(image), c.pixels);
+                EXPECT_EQ(RgbaValues(image), c.pixels);
             } else {
                 EXPECT_STREQ(image.GetLastError(), "corrupted TGA");
             }
@@ -394,7 +385,7 @@ TEST(TgaDecode, DetectedWithoutType) {
     ZImage image;
     ASSERT_TRUE(DecodeBytes(image, Build(f), FORMAT_UNKNOWN));
     EXPECT_EQ(image.GetType(), FORMAT_TGA);
-    EXPECT_EQ(Pixels(image), std::vector<uint32_t>{0x030201FF});
+    EXPECT_EQ(RgbaValues(image), std::vector<uint32_t>{0x030201FF});
 }
 
 // Every truncation of valid files, and single-byte changes, must neither

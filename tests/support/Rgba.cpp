@@ -34,6 +34,21 @@ std::vector<uint8_t> ToRgba(ZImage& image) {
     return out;
 }
 
+std::vector<uint32_t> RgbValues(ZImage& image) {
+    const std::vector<uint8_t> rgba = ToRgba(image);
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < rgba.size(); i += 4) out.push_back(rgba[i] << 16 | rgba[i + 1] << 8 | rgba[i + 2]);
+    return out;
+}
+
+std::vector<uint32_t> RgbaValues(ZImage& image) {
+    const std::vector<uint8_t> rgba = ToRgba(image);
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < rgba.size(); i += 4)
+        out.push_back(uint32_t(rgba[i]) << 24 | rgba[i + 1] << 16 | rgba[i + 2] << 8 | rgba[i + 3]);
+    return out;
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

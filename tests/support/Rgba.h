@@ -12,4 +12,8 @@
 // else the alpha plane's value, or 255 where the image has none.
 std::vector<uint8_t> ToRgba(ZImage& image);
 
+// The same, top-down, one value per pixel: 0xRRGGBB, or 0xRRGGBBAA.
+std::vector<uint32_t> RgbValues(ZImage& image);
+std::vector<uint32_t> RgbaValues(ZImage& image);
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
