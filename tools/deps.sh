@@ -7,7 +7,7 @@ ZELVO_RUN_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine
 
 # Needed to build and run every test suite and the benchmarks.
 ZELVO_TEST_PACKAGES=("${ZELVO_RUN_PACKAGES[@]}" g++ libgtest-dev libgmock-dev libbenchmark-dev
-  python3-pil clang libclang-rt-14-dev imagemagick libgif-dev libstb-dev)
+  python3-pil clang libclang-rt-14-dev imagemagick libgif-dev libstb-dev nsis zip)
 
 zelvo_install() {
   local missing=() pkg

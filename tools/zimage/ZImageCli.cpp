@@ -91,7 +91,7 @@ std::string ParseOptions(int argc, const char* const* argv, Options& options) {
                 options.type = f->type;
             } else {
                 const std::optional<long> type = WholeNumber(value);
-                if (!type || *type < FORMAT_BMP || *type > FORMAT_WMF) return "unknown format '" + value + "'";
+                if (!type || *type < long{FORMAT_BMP} || *type > long{FORMAT_WMF}) return "unknown format '" + value + "'";
                 options.type = static_cast<DWORD>(*type);
             }
         } else if (arg.size() > 1 && arg[0] == '-') {
