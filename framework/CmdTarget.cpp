@@ -9,6 +9,8 @@ const CRuntimeClass CCmdTarget::classCCmdTarget{"CCmdTarget", nullptr, &CObject:
 
 const DispatchMap CCmdTarget::dispatchMap{nullptr, nullptr, nullptr, 0};
 
+const MessageMap CCmdTarget::messageMap{nullptr, nullptr, 0};
+
 CCmdTarget::CCmdTarget() : m_xDispatch(this) {}
 
 const CRuntimeClass* CCmdTarget::GetRuntimeClass() const {
@@ -59,6 +61,43 @@ IDispatch* CCmdTarget::GetIDispatch(bool addRef) {
 
 const DispatchMap* CCmdTarget::GetDispatchMap() const {
     return &dispatchMap;
+}
+
+const MessageMap* CCmdTarget::GetMessageMap() const {
+    return &messageMap;
+}
+
+// Menu items, accelerators and button clicks; other control notifications
+// arriving as WM_COMMAND are not commands.
+static bool IsCommandCode(UINT code) {
+    return code == 0 || code == 1;
+}
+
+static bool Matches(const MessageEntry& entry, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (entry.registered) return *entry.registered != 0 && message == *entry.registered;
+    if (message < entry.firstMessage || message > entry.lastMessage) return false;
+    switch (message) {
+    case WM_COMMAND:
+        return LOWORD(wParam) == entry.id && IsCommandCode(HIWORD(wParam));
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        return header && header->idFrom == entry.id && header->code == entry.code;
+    }
+    default:
+        return true;
+    }
+}
+
+bool CCmdTarget::OnCmdMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    for (const MessageMap* map = GetMessageMap(); map; map = map->baseMap) {
+        for (std::size_t i = 0; i < map->count; ++i) {
+            if (Matches(map->entries[i], message, wParam, lParam)) {
+                result = map->entries[i].thunk(this, message, wParam, lParam);
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 const DispatchEntry* CCmdTarget::FindDispatchEntry(DISPID id) const {

@@ -1,5 +1,6 @@
-// CCmdTarget: reference counting and an automation (IDispatch) interface
-// driven by a dispatch map.
+// CCmdTarget: reference counting, an automation (IDispatch) interface driven
+// by a dispatch map, and the message map that windows and the application
+// route their messages and commands through.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "framework/MessageMap.h"
 #include "framework/Object.h"
 
 class CCmdTarget;
@@ -60,12 +62,19 @@ public:
     // The object's IDispatch, or null before EnableAutomation.
     IDispatch* GetIDispatch(bool addRef);
 
+    // Runs the first row of the message map (this class's rows first, then
+    // its bases') that handles message; false when none does.
+    bool OnCmdMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
 protected:
     // Deletes the object: only objects made with new may be released to zero.
     virtual void OnFinalRelease();
 
     virtual const DispatchMap* GetDispatchMap() const;
     static const DispatchMap dispatchMap;
+
+    virtual const MessageMap* GetMessageMap() const;
+    static const MessageMap messageMap;
 
 private:
     class XDispatch : public IDispatch {

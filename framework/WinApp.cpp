@@ -1,0 +1,111 @@
+#include "framework/WinApp.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <commctrl.h>
+
+namespace {
+
+CWinApp* g_app = nullptr;
+
+CString ModuleFileName() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size()) return CString(buffer.data(), static_cast<int>(length));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+CString ExeNameOf(const CString& path) {
+    CString name = path.Mid(path.ReverseFind('\\') + 1);
+    int dot = name.ReverseFind('.');
+    return dot < 0 ? name : name.Left(dot);
+}
+
+}  // namespace
+
+const CRuntimeClass CWinApp::classCWinApp{"CWinApp", nullptr, &CCmdTarget::classCCmdTarget};
+
+CWinApp::CWinApp() : m_pszExeName(ExeNameOf(ModuleFileName())), m_pszProfileName(m_pszExeName + ".INI") {
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) g_app = nullptr;
+}
+
+const CRuntimeClass* CWinApp::GetRuntimeClass() const {
+    return &classCWinApp;
+}
+
+void CCommandLineInfo::ParseParam(const char* param, BOOL flag, BOOL) {
+    if (!flag) {
+        if (m_strFileName.IsEmpty()) m_strFileName = param;
+        return;
+    }
+    for (const char* word : {"p", "pt", "dde", "Embedding", "Automation", "Register", "Regserver", "Unregister",
+                             "Unregserver"}) {
+        if (lstrcmpiA(param, word) == 0) m_bShowSplash = FALSE;
+    }
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& info) {
+    for (int i = 1; i < __argc; ++i) {
+        const char* param = __argv[i];
+        BOOL flag = param[0] == '-' || param[0] == '/';
+        info.ParseParam(flag ? param + 1 : param, flag, i + 1 == __argc);
+    }
+}
+
+UINT CWinApp::GetProfileInt(const char* section, const char* entry, int defaultValue) {
+    return GetPrivateProfileIntA(section, entry, defaultValue, m_pszProfileName);
+}
+
+CString CWinApp::GetProfileString(const char* section, const char* entry, const char* defaultValue) {
+    std::vector<char> buffer(256);
+    for (;;) {
+        DWORD length = GetPrivateProfileStringA(section, entry, defaultValue ? defaultValue : "", buffer.data(),
+                                                static_cast<DWORD>(buffer.size()), m_pszProfileName);
+        // A value cut to fit is reported as the buffer's size less one.
+        if (length + 1 < buffer.size()) return CString(buffer.data(), static_cast<int>(length));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+BOOL CWinApp::WriteProfileInt(const char* section, const char* entry, int value) {
+    CString text;
+    text.Format("%d", value);
+    return WriteProfileString(section, entry, text);
+}
+
+BOOL CWinApp::WriteProfileString(const char* section, const char* entry, const char* value) {
+    return WritePrivateProfileStringA(section, entry, value, m_pszProfileName);
+}
+
+CWinApp* AfxGetApp() {
+    return g_app;
+}
+
+CWinThread* AfxGetThread() {
+    return g_app;
+}
+
+CWnd* AfxGetMainWnd() {
+    return g_app ? g_app->GetMainWnd() : nullptr;
+}
+
+HINSTANCE AfxGetResourceHandle() {
+    return GetModuleHandleA(nullptr);
+}
+
+HINSTANCE AfxFindResourceHandle(const char*, const char*) {
+    return AfxGetResourceHandle();
+}
+
+void Enable3dControls() {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+}
