@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "framework/StdioFile.h"
+#include "framework/WinApp.h"
 
 const char kSkinListSection[] = "Images";
 
@@ -16,16 +17,8 @@ CString FolderPrefixOf(const CString& modulePath) {
     return prefix;
 }
 
-// Grows the buffer until the path fits: a truncated path would name the wrong
-// folder.
 CString ProgramFolderPrefix() {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return CString();
-        if (length < buffer.size()) return FolderPrefixOf(CString(buffer.data(), static_cast<int>(length)));
-        buffer.resize(buffer.size() * 2);
-    }
+    return FolderPrefixOf(ModuleFileName());
 }
 
 // Splits as the runtime library's _splitpath does: the name starts after the

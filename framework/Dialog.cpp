@@ -71,6 +71,7 @@ BOOL CDialog::UpdateData(BOOL saveAndValidate) {
 
 BOOL CDialog::OnInitDialog() {
     UpdateData(FALSE);
+    CenterWindow();
     return TRUE;
 }
 

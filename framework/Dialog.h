@@ -38,7 +38,8 @@ public:
 
 protected:
     virtual void DoDataExchange(CDataExchange*) {}
-    // Fills the controls from the members; TRUE lets the system set the focus.
+    // Fills the controls from the members and centres the dialog; TRUE lets
+    // the system set the focus.
     virtual BOOL OnInitDialog();
     // Enter and the OK button: takes the controls into the members and ends
     // the dialog with IDOK.

@@ -10,6 +10,20 @@ namespace {
 
 CWinApp* g_app = nullptr;
 
+CString ExeNameOf(const CString& path) {
+    CString name = path.Mid(path.ReverseFind('\\') + 1);
+    int dot = name.ReverseFind('.');
+    return dot < 0 ? name : name.Left(dot);
+}
+
+bool IsFile(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+// Grows the buffer until the path fits: a cut path would name another file.
 CString ModuleFileName() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
@@ -19,13 +33,12 @@ CString ModuleFileName() {
     }
 }
 
-CString ExeNameOf(const CString& path) {
-    CString name = path.Mid(path.ReverseFind('\\') + 1);
-    int dot = name.ReverseFind('.');
-    return dot < 0 ? name : name.Left(dot);
+CString FindProgramFile(const char* name) {
+    if (IsFile(name)) return name;
+    CString module = ModuleFileName();
+    CString besideProgram = module.Left(module.ReverseFind('\\') + 1) + name;
+    return IsFile(besideProgram) ? besideProgram : CString(name);
 }
-
-}  // namespace
 
 const CRuntimeClass CWinApp::classCWinApp{"CWinApp", nullptr, &CCmdTarget::classCCmdTarget};
 

@@ -74,6 +74,23 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) {
     return TRUE;
 }
 
+void CWnd::CenterWindow() {
+    RECT area;
+    HWND owner = GetWindow(m_hWnd, GW_OWNER);
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
+        ::GetWindowRect(owner, &area);
+    } else {
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    RECT window;
+    GetWindowRect(&window);
+    int width = window.right - window.left;
+    int height = window.bottom - window.top;
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    SetWindowPos(m_hWnd, nullptr, x < 0 ? 0 : x, y < 0 ? 0 : y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 CWnd* CWnd::SetParent(CWnd* parent) {
     ::SetParent(m_hWnd, parent ? parent->m_hWnd : nullptr);
     return parent;

@@ -37,6 +37,9 @@ public:
     CWnd* SetParent(CWnd* parent);
     HWND GetParent() const;
 
+    // Centres the window over its owner, or on the work area when it has
+    // none or the owner is hidden.
+    void CenterWindow();
     BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }

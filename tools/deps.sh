@@ -3,7 +3,7 @@
 # machine pays a few dpkg-query calls.
 
 # Needed to build and run the program.
-ZELVO_RUN_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xauth)
+ZELVO_RUN_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xauth imagemagick)
 
 # Needed to build and run every test suite and the benchmarks.
 ZELVO_TEST_PACKAGES=("${ZELVO_RUN_PACKAGES[@]}" g++ libgtest-dev libgmock-dev libbenchmark-dev
