@@ -12,6 +12,11 @@ set -u
 cd "$(dirname "$0")/.." || exit 2
 root=$PWD
 
+if [ -z "${DISPLAY:-}" ]; then
+  echo "No DISPLAY: Zelvo runs on a virtual display (Xvfb); a screenshot is saved every 5 s to $root/build/run/screen.png."
+  exec env ZELVO_VIRTUAL_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
 # shellcheck source=tools/deps.sh
 . tools/deps.sh
 zelvo_install "${ZELVO_RUN_PACKAGES[@]}" || exit 1
@@ -25,33 +30,23 @@ progdir=$run/Zelvo
 mkdir -p "$progdir"
 cp build/windows/app/zelvo.exe res/tips.txt res/help.html "$progdir/" || exit 1
 
-# Everything below runs on the display Zelvo will use: the prefix's server
-# remembers the display it first saw.
-start() {
-  local wine_run=$1/tools/wine-run prefix=$2 progdir=$3
-  shift 3
-  "$wine_run" --prefix "$prefix" --init || return 1
-  # A browser installation leaves this key; the program only opens it.
-  WINEPREFIX=$prefix WINEDEBUG=-all wine reg add 'HKCU\Software\Microsoft\Internet Explorer\Toolbar' /f \
-    </dev/null >/dev/null 2>&1
-  cd "$progdir" || return 1
-  echo "Starting Zelvo from $progdir in a Wine desktop (1024x768); its icon is in the taskbar's notification area."
-  echo "Exit it from the tray menu (right click the icon, Exit), or press Ctrl-C here."
-  "$wine_run" --prefix "$prefix" --live explorer /desktop=Zelvo,1024x768 zelvo.exe "$@"
-}
+# The prefix's server remembers the display it first saw, so it is started
+# here, on the display Zelvo uses, and stopped at the end.
+tools/wine-run --prefix "$prefix" --init || exit 1
+trap 'tools/wine-run --prefix "$prefix" --kill' EXIT
+trap 'exit 130' INT TERM
+# A browser installation leaves the toolbar key; the program only opens it.
+# Wine's desktop draws a taskbar with a notification area only when asked to.
+reg() { WINEPREFIX=$prefix WINEDEBUG=-all wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
+reg 'HKCU\Software\Microsoft\Internet Explorer\Toolbar'
+reg 'HKCU\Software\Wine\Explorer\Desktops\Zelvo' /v EnableShell /t REG_DWORD /d 1
 
-if [ -n "${DISPLAY:-}" ]; then
-  start "$root" "$prefix" "$progdir" "$@"
-  exit $?
+if [ -n "${ZELVO_VIRTUAL_DISPLAY:-}" ]; then
+  ( while sleep 5; do import -window root "$run/screen.png" 2>/dev/null; done ) &
+  trap 'kill $! 2>/dev/null; tools/wine-run --prefix "$prefix" --kill' EXIT
 fi
 
-echo "No DISPLAY: Zelvo runs on a virtual display (Xvfb); a screenshot is saved every 5 s to $run/screen.png."
-export -f start
-exec xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  ( while sleep 5; do import -window root "$4/screen.png" 2>/dev/null; done ) &
-  shooter=$!
-  start "$1" "$2" "$3" "${@:5}"
-  rc=$?
-  kill $shooter 2>/dev/null
-  "$1/tools/wine-run" --prefix "$2" --kill
-  exit $rc' run "$root" "$prefix" "$progdir" "$run" "$@"
+echo "Starting Zelvo from $progdir in a Wine desktop (1024x768); its icon is in the taskbar's notification area."
+echo "Exit it from the tray menu (right click the icon, Exit), or press Ctrl-C here."
+cd "$progdir" || exit 1
+"$root/tools/wine-run" --prefix "$prefix" --live explorer /desktop=Zelvo,1024x768 zelvo.exe "$@"
