@@ -3,7 +3,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "resource.h"
+#include "res/resource.h"
 #include "tray/QuickTipDlg.h"
 #include "ui/SkinSettingsDlg.h"
 

@@ -1,5 +1,5 @@
 #include "ui/AboutBoxDlg.h"
 
-#include "resource.h"
+#include "res/resource.h"
 
 CAboutBoxDlg::CAboutBoxDlg(CWnd* parent) : CDialog(IDD_ABOUTBOX, parent) {}

@@ -8,7 +8,7 @@
 #include "app/SkinStore.h"
 #include "framework/StdioFile.h"
 #include "image/ZImage.h"
-#include "resource.h"
+#include "res/resource.h"
 #include "ui/AboutBoxDlg.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/SkinApp.h"
-#include "resource.h"
+#include "res/resource.h"
 #include "ui/SkinSettingsDlg.h"
 
 namespace {
