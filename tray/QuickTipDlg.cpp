@@ -3,7 +3,6 @@
 #include <cctype>
 #include <ctime>
 #include <iterator>
-#include <vector>
 
 #include <sys/stat.h>
 
@@ -25,24 +24,6 @@ CString LoadText(UINT id) {
     char text[256];
     int length = LoadStringA(AfxGetResourceHandle(), id, text, static_cast<int>(sizeof text));
     return CString(text, length);
-}
-
-// The executable's folder, ending in a backslash.
-CString ProgramFolder() {
-    std::vector<char> path(MAX_PATH);
-    DWORD length;
-    while ((length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()))) >= path.size()) {
-        path.resize(path.size() * 2);
-    }
-    CString file(path.data(), static_cast<int>(length));
-    return file.Left(file.ReverseFind('\\') + 1);
-}
-
-std::FILE* OpenTipsFile() {
-    std::FILE* file = std::fopen(kTipsFile, "r");
-    // Deliberately also beside the program: started at log-on, its current folder is another.
-    if (!file) file = std::fopen(ProgramFolder() + kTipsFile, "r");
-    return file;
 }
 
 // The file's creation time in ctime's form, without the line end.
@@ -81,7 +62,8 @@ CQuickTipDlg::CQuickTipDlg(CWnd* parent)
     // Values beyond the range of long come out negative, and the seek fails.
     long pos = static_cast<long>(app->GetProfileInt(kSection, kFilePos, 0));
 
-    m_pTipsFile = OpenTipsFile();
+    // Deliberately also beside the program when the current folder has none.
+    m_pTipsFile = std::fopen(FindProgramFile(kTipsFile), "r");
     if (!m_pTipsFile) {
         m_strTipText = LoadText(IDS_TIPS_MISSING);
         return;
