@@ -232,11 +232,14 @@ void ClickButton(HWND button) {
     PostMessageA(button, BM_CLICK, 0, 0);
 }
 
-void PressKey(HWND window, UINT virtualKey) {
+HWND FocusOf(HWND window) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    HWND target = window;
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus) target = info.hwndFocus;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus) return info.hwndFocus;
+    return window;
+}
+
+void PressKey(HWND target, UINT virtualKey) {
     const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC)) << 16;
     PostMessageA(target, WM_KEYDOWN, virtualKey, scan | 1);
     PostMessageA(target, WM_KEYUP, virtualKey, scan | 1 | 0xC0000000);

@@ -90,9 +90,10 @@ bool HasChildWithText(HWND parent, const std::string& text);
 // Presses a button as a click would: posted, so that a modal loop it starts
 // does not block the test.
 void ClickButton(HWND button);
-// A key press sent where the keyboard focus of window's thread is (or to
-// window itself when its thread has no focus).
-void PressKey(HWND window, UINT virtualKey);
+// The control with the keyboard focus in window's thread, else window.
+HWND FocusOf(HWND window);
+// A key press posted to target, as the keyboard would deliver it.
+void PressKey(HWND target, UINT virtualKey);
 
 // One started zelvo.exe. The destructor ends it whatever happened: the exit
 // command to its settings window, a wait, then TerminateProcess.

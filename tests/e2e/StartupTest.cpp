@@ -68,7 +68,6 @@ TEST_F(StartupTest, MinStaysHiddenWhateverShowsItUntilTheTrayIconIsDoubleClicked
     HWND icon = WaitTrayIcon();
     ASSERT_NE(settings, nullptr);
     ASSERT_NE(icon, nullptr);
-    ASSERT_TRUE(zelvo.Settle());
     EXPECT_EQ(FindTopLevel(zelvo.Pid(), "#32770", "  Quick Tip"), nullptr);
     EXPECT_FALSE(IsWindowVisible(settings));
 
@@ -100,7 +99,6 @@ TEST_P(SecondCopyTest, EndsAtOnceAndOnlyActivatesTheFirstCopy) {
     Zelvo& first = StartReady(c.first);
     HWND settings = first.Settings();
     ASSERT_NE(settings, nullptr);
-    ASSERT_TRUE(first.Settle());
     ASSERT_EQ(IsWindowVisible(settings) != FALSE, c.firstComesToFront);
 
     ForegroundWindow someoneElse;

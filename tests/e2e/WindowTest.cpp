@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HideCase{"CaptionClose", [](Zelvo& z) { PostMessageA(z.Settings(), WM_CLOSE, 0, 0); }},
                       HideCase{"SystemMenuClose",
                                [](Zelvo& z) { PostMessageA(z.Settings(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
-                      HideCase{"EnterKey", [](Zelvo& z) { PressKey(z.Settings(), VK_RETURN); }}),
+                      HideCase{"EnterKey", [](Zelvo& z) { PressKey(FocusOf(z.Settings()), VK_RETURN); }}),
     [](const ::testing::TestParamInfo<HideCase>& info) { return info.param.name; });
 
 class WindowTest : public ZelvoTest {};
@@ -61,7 +61,7 @@ TEST_F(WindowTest, EscapeDoesNothing) {
     ASSERT_NE(settings, nullptr);
     ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(settings); }));
 
-    PressKey(settings, VK_ESCAPE);
+    PressKey(FocusOf(settings), VK_ESCAPE);
     ASSERT_TRUE(zelvo.Settle()) << "the program no longer answers";
     EXPECT_TRUE(IsWindowVisible(settings));
     EXPECT_TRUE(zelvo.Running());
@@ -83,7 +83,6 @@ TEST_F(WindowTest, SkinSettingsFromTheTrayMenuShowsAWindowStartedHidden) {
     HWND settings = zelvo.Settings();
     HWND icon = WaitTrayIcon();
     ASSERT_NE(icon, nullptr);
-    ASSERT_TRUE(zelvo.Settle());
     ASSERT_FALSE(IsWindowVisible(settings));
 
     RightClickTrayIcon(icon);

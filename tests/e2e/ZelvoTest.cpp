@@ -31,6 +31,7 @@ Zelvo& ZelvoTest::StartReady(const std::string& arguments) {
     Zelvo& zelvo = Start(arguments);
     EXPECT_NE(zelvo.Settings(), nullptr) << "no settings window";
     EXPECT_NE(WaitTrayIcon(), nullptr) << "no tray icon";
+    EXPECT_TRUE(zelvo.Settings() && zelvo.Settle()) << "the settings window does not answer";
     return zelvo;
 }
 

@@ -23,7 +23,8 @@ protected:
     // Starts zelvo.exe from the program folder; the current folder is the
     // program folder unless one is given. Ended by the fixture at the latest.
     Zelvo& Start(const std::string& arguments = "", const std::string& currentFolder = "");
-    // Starts zelvo.exe and waits until its settings window and tray icon exist.
+    // Starts zelvo.exe and waits until its settings window and tray icon exist
+    // and the window has finished its start-up.
     Zelvo& StartReady(const std::string& arguments = "");
 
     // "StartUp" of the Quick Tip settings: 0 shows tips at start-up.
