@@ -1,4 +1,4 @@
-# Sourced by run.sh and test.sh: installs Debian packages that are missing.
+# Sourced by run.sh, test.sh and package.sh: installs Debian packages that are missing.
 # apt-get runs (update first) only when something is missing, so a warm
 # machine pays a few dpkg-query calls.
 
@@ -8,6 +8,9 @@ ZELVO_RUN_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine
 # Needed to build and run every test suite and the benchmarks.
 ZELVO_TEST_PACKAGES=("${ZELVO_RUN_PACKAGES[@]}" g++ libgtest-dev libgmock-dev libbenchmark-dev
   python3-pil clang libclang-rt-14-dev imagemagick libgif-dev libstb-dev nsis zip)
+
+# Needed by package.sh: the build without Wine, the installer and the zip.
+ZELVO_PACKAGE_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest nsis zip)
 
 zelvo_install() {
   local missing=() pkg
