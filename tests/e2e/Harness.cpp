@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include <commctrl.h>
+
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -40,6 +42,18 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
     if (query->title && WindowText(window) != query->title) return TRUE;
     query->found.push_back(window);
     return TRUE;
+}
+
+struct ClassQuery {
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND window, LPARAM param) {
+    auto* query = reinterpret_cast<ClassQuery*>(param);
+    if (ClassName(window) != query->className) return TRUE;
+    query->found = window;
+    return FALSE;
 }
 
 struct TextQuery {
@@ -222,6 +236,12 @@ std::string ClassName(HWND window) {
     return std::string(buffer, length > 0 ? length : 0);
 }
 
+HWND FindDescendant(HWND parent, const char* className) {
+    ClassQuery query{className, nullptr};
+    EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
 bool HasChildWithText(HWND parent, const std::string& text) {
     TextQuery query{&text, false};
     EnumChildWindows(parent, MatchChildText, reinterpret_cast<LPARAM>(&query));
@@ -332,20 +352,23 @@ void Zelvo::Command(UINT id) {
     PostMessageA(Settings(), WM_COMMAND, id, 0);
 }
 
+// The marker is the list view's text background colour: its rows have no
+// text, and nothing in the program sets it.
 bool Zelvo::Settle() {
-    HWND box = Control(kIdRunAtStartup);
-    auto state = [&]() -> std::optional<LRESULT> {
+    HWND list = Control(kIdSkinList);
+    auto colour = [&]() -> std::optional<COLORREF> {
         DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+        if (!SendMessageTimeoutA(list, LVM_GETTEXTBKCOLOR, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
             return std::nullopt;
-        return static_cast<LRESULT>(result);
+        return static_cast<COLORREF>(result);
     };
-    const std::optional<LRESULT> before = state();
+    const std::optional<COLORREF> before = colour();
     if (!before) return false;
-    const WPARAM marker = *before == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
-    PostMessageA(box, BM_SETCHECK, marker, 0);
-    const bool handled = WaitFor([&] { return state() == static_cast<LRESULT>(marker); });
-    SendMessageTimeoutA(box, BM_SETCHECK, static_cast<WPARAM>(*before), 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
+    const COLORREF marker = *before ^ 0x00010101;
+    PostMessageA(list, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(marker));
+    const bool handled = WaitFor([&] { return colour() == marker; });
+    SendMessageTimeoutA(list, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(*before), SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                        nullptr);
     return handled;
 }
 

@@ -84,6 +84,8 @@ HWND FindTopLevel(DWORD pid, const char* className, const char* title);
 HWND FindOwnedDialog(DWORD pid, HWND owner, const char* title);
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
+// The first window of the class anywhere below parent, or null.
+HWND FindDescendant(HWND parent, const char* className);
 // True when some child of parent shows exactly text.
 bool HasChildWithText(HWND parent, const std::string& text);
 
@@ -122,9 +124,9 @@ public:
     HWND WaitOwnedDialog(const char* title, DWORD timeoutMs = kWaitMs);
     void Command(UINT id);
 
-    // Makes sure every message posted to the settings window so far has been
-    // handled: a posted change of the check box's display is waited for,
-    // then undone. False when the window does not answer.
+    // Makes sure the window has finished its start-up and handled every
+    // message posted to it so far: a harmless change posted behind them is
+    // waited for, then undone. False when the window does not answer.
     bool Settle();
 
 private:

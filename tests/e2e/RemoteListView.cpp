@@ -7,6 +7,8 @@ namespace e2e {
 namespace {
 
 constexpr SIZE_T kBlockSize = 4096;
+// Where in the block a text is placed, after the record that points to it.
+constexpr SIZE_T kTextOffset = 1024;
 
 }  // namespace
 
@@ -24,6 +26,20 @@ int RemoteListView::Count() const {
 
 int RemoteListView::Selected() const {
     return static_cast<int>(SendMessageA(m_listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+std::string RemoteListView::ItemText(int row) const {
+    char* remoteText = static_cast<char*>(m_block) + kTextOffset;
+    LVITEMA item{};
+    item.iSubItem = 0;
+    item.pszText = remoteText;
+    item.cchTextMax = static_cast<int>(kBlockSize - kTextOffset);
+    WriteProcessMemory(m_process, m_block, &item, sizeof item, nullptr);
+    const LRESULT length = SendMessageA(m_listView, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                                        reinterpret_cast<LPARAM>(m_block));
+    std::string text(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) ReadProcessMemory(m_process, remoteText, text.data(), text.size(), nullptr);
+    return text;
 }
 
 RECT RemoteListView::ItemRect(int row) const {

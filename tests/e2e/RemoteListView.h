@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace e2e {
 
 class RemoteListView {
@@ -18,6 +20,8 @@ public:
     int Count() const;
     // The first selected row, or -1.
     int Selected() const;
+    // The row's text (its first column).
+    std::string ItemText(int row) const;
     // The row's icon rectangle in the list view's client coordinates.
     RECT ItemRect(int row) const;
     // Selects (and focuses) row, or clears the selection when row is -1.

@@ -1,5 +1,8 @@
 // The skin list: adding pictures through the file dialog, loading images.ini
 // at start-up, and removing the selected skin.
+#include <windows.h>
+#include <commctrl.h>
+
 #include <algorithm>
 #include <ostream>
 
@@ -18,26 +21,38 @@ using Lines = std::vector<std::string>;
 
 class SkinsTest : public ZelvoTest {
 protected:
-    // Presses Add, goes to folder in the open dialog by typing it, then types
-    // names ("a.bmp" "b.gif" ...) and presses Open. False when the dialog did
-    // not behave.
-    ::testing::AssertionResult AddFiles(Zelvo& zelvo, const std::string& folder, const std::string& names) {
+    // Presses Add, types the folder into the open dialog's name field and
+    // presses Open; once the dialog lists the files there, types their names
+    // ("a.bmp" "b.gif" ...) and presses Open again.
+    ::testing::AssertionResult AddFiles(Zelvo& zelvo, const std::string& folder, const Lines& names) {
         ClickButton(zelvo.Control(kIdAdd));
         HWND dialog = zelvo.WaitOwnedDialog(nullptr);
         if (!dialog) return ::testing::AssertionFailure() << "no file dialog";
         HWND field = GetDlgItem(dialog, kFileNameCombo);
         if (!field) field = GetDlgItem(dialog, kFileNameEdit);
         if (!field) return ::testing::AssertionFailure() << "no file name field";
+        if (!WaitFor([&] { return FindDescendant(dialog, "SysListView32") != nullptr; }))
+            return ::testing::AssertionFailure() << "the dialog lists no files";
+        auto type = [&](const std::string& text) {
+            SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        };
+        // The file list is made anew for each folder the dialog goes to.
+        auto listsNames = [&] {
+            RemoteListView files(FindDescendant(dialog, "SysListView32"), zelvo.Process());
+            Lines shown;
+            for (int row = 0; row < files.Count(); ++row) shown.push_back(LowerAscii(files.ItemText(row)));
+            return std::all_of(names.begin(), names.end(), [&](const std::string& name) {
+                return std::find(shown.begin(), shown.end(), LowerAscii(name)) != shown.end();
+            });
+        };
 
-        SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
-        ClickButton(GetDlgItem(dialog, IDOK));
-        if (!WaitFor([&] { return WindowText(field) != folder; }))
-            return ::testing::AssertionFailure() << "the dialog did not go to " << folder;
-        if (!IsWindow(dialog)) return ::testing::AssertionFailure() << "the dialog closed on a folder";
-
-        SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(names.c_str()));
-        ClickButton(GetDlgItem(dialog, IDOK));
-        if (!WaitFor([&] { return !IsWindow(dialog); })) return ::testing::AssertionFailure() << "Open did not close it";
+        type(folder);
+        if (!WaitFor(listsNames)) return ::testing::AssertionFailure() << "the dialog does not list " << folder;
+        std::string quoted;
+        for (const std::string& name : names) quoted += (quoted.empty() ? "\"" : " \"") + name + "\"";
+        type(quoted);
+        if (!WaitFor([&] { return !IsWindow(dialog); })) return ::testing::AssertionFailure() << "Open left it open";
         if (!zelvo.Settle()) return ::testing::AssertionFailure() << "the program no longer answers";
         return ::testing::AssertionSuccess();
     }
@@ -72,7 +87,7 @@ TEST_F(SkinsTest, AddConvertsEachReadablePictureAndSkipsTheOneThatFails) {
     WriteUndecodable(Join(pictures, "bad.pcx"));
     Zelvo& zelvo = StartReady();
 
-    ASSERT_TRUE(AddFiles(zelvo, pictures, "\"a.bmp\" \"b.gif\" \"bad.pcx\" \"c.tga\""));
+    ASSERT_TRUE(AddFiles(zelvo, pictures, {"a.bmp", "b.gif", "bad.pcx", "c.tga"}));
     EXPECT_EQ(SkinList(zelvo).Count(), 3);
     EXPECT_TRUE(BitmapShows(m_folder->File("a.bmp"), a));
     EXPECT_TRUE(BitmapShows(m_folder->File("b.bmp"), b));
@@ -93,10 +108,10 @@ TEST_F(SkinsTest, AddingABaseNameAgainReplacesThatSkinWhereItStands) {
     WritePicture(Join(pictures, "sea.gif"), second, FORMAT_GIF);
     WritePicture(Join(more, "Sky.pcx"), replacement, FORMAT_PCX);
     Zelvo& zelvo = StartReady();
-    ASSERT_TRUE(AddFiles(zelvo, pictures, "\"sky.bmp\" \"sea.gif\""));
+    ASSERT_TRUE(AddFiles(zelvo, pictures, {"sky.bmp", "sea.gif"}));
     ASSERT_EQ(SkinList(zelvo).Count(), 2);
 
-    ASSERT_TRUE(AddFiles(zelvo, more, "\"Sky.pcx\""));
+    ASSERT_TRUE(AddFiles(zelvo, more, {"Sky.pcx"}));
     EXPECT_EQ(SkinList(zelvo).Count(), 2) << "a second row for the same skin";
     EXPECT_EQ(FilesNamed("sky.bmp"), 1u);
     EXPECT_TRUE(BitmapShows(m_folder->File("sky.bmp"), replacement));

@@ -27,8 +27,8 @@ Zelvo& ZelvoTest::Start(const std::string& arguments, const std::string& current
     return *m_started.back();
 }
 
-Zelvo& ZelvoTest::StartReady(const std::string& arguments) {
-    Zelvo& zelvo = Start(arguments);
+Zelvo& ZelvoTest::StartReady(const std::string& arguments, const std::string& currentFolder) {
+    Zelvo& zelvo = Start(arguments, currentFolder);
     EXPECT_NE(zelvo.Settings(), nullptr) << "no settings window";
     EXPECT_NE(WaitTrayIcon(), nullptr) << "no tray icon";
     EXPECT_TRUE(zelvo.Settings() && zelvo.Settle()) << "the settings window does not answer";

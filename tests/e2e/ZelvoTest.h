@@ -25,7 +25,7 @@ protected:
     Zelvo& Start(const std::string& arguments = "", const std::string& currentFolder = "");
     // Starts zelvo.exe and waits until its settings window and tray icon exist
     // and the window has finished its start-up.
-    Zelvo& StartReady(const std::string& arguments = "");
+    Zelvo& StartReady(const std::string& arguments = "", const std::string& currentFolder = "");
 
     // "StartUp" of the Quick Tip settings: 0 shows tips at start-up.
     static void SetStartupTips(bool on);
