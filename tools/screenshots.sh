@@ -55,12 +55,6 @@ wine_run --init || fail "could not make the Wine prefix $prefix"
 trap 'wine_run --kill; rm -rf "$prefix"' EXIT
 trap 'exit 130' INT TERM
 
-# This Wine does not load the fonts it ships by itself: without them dialogs
-# are drawn in stand-in fonts and caption buttons show letters ("r" for the
-# close box) in place of symbols. Fonts in the Windows font folder are loaded.
-if [ -d /usr/share/wine/fonts ]; then
-  cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" || exit 1
-fi
 # Wine's desktop draws a taskbar with a notification area only when asked to;
 # a browser installation leaves the toolbar key, which the program only opens.
 wine_run reg add 'HKCU\Software\Wine\Explorer\Desktops\Zelvo' /v EnableShell /t REG_DWORD /d 1 /f >/dev/null ||
