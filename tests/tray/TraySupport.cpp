@@ -10,12 +10,22 @@
 // The application object: the tray icon sends its commands to its main window.
 CWinApp theApp;
 
-BOOL CommandWindow::Create(int x, int y, DWORD exStyle) {
+BOOL CommandWindow::Create(int x, int y) {
     const char* windowClass =
         AfxRegisterWndClass(0, LoadCursor(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-    return CreateEx(exStyle, windowClass, "Zelvo test", WS_POPUP | WS_CAPTION | WS_VISIBLE, x, y, 240, 160, nullptr,
+    return CreateEx(0, windowClass, "Zelvo test", WS_POPUP | WS_CAPTION | WS_VISIBLE, x, y, 240, 160, nullptr,
                     nullptr);
 }
+
+namespace {
+
+// A lost click would leave the menu open and the test waiting for ever.
+void CALLBACK CloseForgottenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    EndMenu();
+}
+
+}  // namespace
 
 LRESULT CommandWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND) commands.emplace_back(wParam, lParam);
@@ -23,6 +33,11 @@ LRESULT CommandWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         auto act = std::move(onMenu);
         onMenu = nullptr;
         act(reinterpret_cast<HWND>(lParam));
+        m_menuWatchdog = SetTimer(nullptr, 0, 5000, &CloseForgottenMenu);
+    }
+    if (message == WM_EXITMENULOOP && m_menuWatchdog) {
+        KillTimer(nullptr, m_menuWatchdog);
+        m_menuWatchdog = 0;
     }
     return CWnd::WindowProc(message, wParam, lParam);
 }
@@ -30,7 +45,7 @@ LRESULT CommandWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 ForeignWindow::ForeignWindow() {
     std::promise<std::pair<HWND, DWORD>> made;
     std::future<std::pair<HWND, DWORD>> window = made.get_future();
-    m_thread = std::thread([&made] {
+    m_thread = std::thread([made = std::move(made)]() mutable {
         HWND own = CreateWindowExA(0, "STATIC", "Another program", WS_POPUP | WS_CAPTION | WS_VISIBLE, 600, 480, 200,
                                    120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         made.set_value({own, GetCurrentThreadId()});

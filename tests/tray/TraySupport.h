@@ -29,12 +29,16 @@ constexpr UINT kIconId = 131;
 // open and idle.
 class CommandWindow : public CWnd {
 public:
-    BOOL Create(int x, int y, DWORD exStyle = 0);
+    BOOL Create(int x, int y);
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     std::vector<std::pair<WPARAM, LPARAM>> commands;
     // Runs once, with the menu's window, then is cleared.
     std::function<void(HWND menuWindow)> onMenu;
+
+private:
+    // Closes the menu if it is still open a while after onMenu acted.
+    UINT_PTR m_menuWatchdog = 0;
 };
 
 // A visible window of another thread, as another program's window would be;
