@@ -129,7 +129,8 @@ TEST_P(HelpTest, OpensTheCurrentFoldersPageElseTheProgramFolders) {
     }
     ASSERT_TRUE(recorder.WaitOpened(1)) << "nothing was opened";
     const std::string page = c.pageInCurrentFolder ? Join(current, "help.html") : m_folder->File("help.html");
-    EXPECT_EQ(recorder.Opened(), std::vector<std::string>{recorder.Recorder() + " \"" + page + "\""});
+    EXPECT_EQ(recorder.Opened(), std::vector<std::string>{recorder.Recorder() + " \"" + page + "\""})
+        << "a page in the current folder comes before the program folder's";
 }
 
 INSTANTIATE_TEST_SUITE_P(, HelpTest,

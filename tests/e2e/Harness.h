@@ -45,7 +45,6 @@ std::string Join(const std::string& folder, const std::string& name);
 // Only A to Z lower-cased, as zelvo lower-cases its folder.
 std::string LowerAscii(std::string text);
 bool FileExists(const std::string& path);
-std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 // The text lines of a file, line ends removed; empty when it is missing.
 std::vector<std::string> ReadLines(const std::string& path);

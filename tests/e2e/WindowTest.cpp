@@ -1,5 +1,5 @@
-// The settings window's life: hiding to the tray and coming back, the About
-// box, and Exit from the tray menu.
+// The settings window's life: hiding to the tray and coming back, the tray
+// menu's Skin Settings, Show Quick Tip and Exit, and the About box.
 #include <functional>
 #include <ostream>
 
@@ -88,6 +88,21 @@ TEST_F(WindowTest, SkinSettingsFromTheTrayMenuShowsAWindowStartedHidden) {
     RightClickTrayIcon(icon);
     ASSERT_TRUE(ChooseFromPopupMenu(zelvo.Pid(), 's')) << "no tray menu";
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(settings); }));
+}
+
+TEST_F(WindowTest, ShowQuickTipFromTheTrayShowsTheTipWhateverTheStartUpSetting) {
+    Zelvo& zelvo = StartReady();
+    ClickButton(GetDlgItem(zelvo.Settings(), IDOK));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(zelvo.Settings()); }));
+
+    zelvo.Command(kCmdShowQuickTip);
+    HWND tip = zelvo.WaitWindow("#32770", "  Quick Tip");
+    ASSERT_NE(tip, nullptr) << "no Quick Tip";
+    ClickButton(GetDlgItem(tip, IDOK));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(tip); })) << "Close left it open";
+    ASSERT_TRUE(zelvo.Settle());
+    EXPECT_TRUE(zelvo.Running());
+    EXPECT_FALSE(IsWindowVisible(zelvo.Settings()));
 }
 
 struct AboutCase {
