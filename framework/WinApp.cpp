@@ -33,8 +33,14 @@ CString ModuleFileName() {
     }
 }
 
+// A bare name found in the current folder is made a full path: the shell
+// would look for a bare name in the program's folder first.
 CString FindProgramFile(const char* name) {
-    if (IsFile(name)) return name;
+    if (IsFile(name)) {
+        char full[MAX_PATH];
+        DWORD length = GetFullPathNameA(name, MAX_PATH, full, nullptr);
+        return length > 0 && length < MAX_PATH ? CString(full, static_cast<int>(length)) : CString(name);
+    }
     CString module = ModuleFileName();
     CString besideProgram = module.Left(module.ReverseFind('\\') + 1) + name;
     return IsFile(besideProgram) ? besideProgram : CString(name);

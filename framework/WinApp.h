@@ -69,7 +69,8 @@ void Enable3dControls();
 
 // The running executable's full path, in the case the system reports it.
 CString ModuleFileName();
-// A file the program ships beside itself, opened by bare name: name when the
-// current folder has it, else its path in the executable's folder when that
-// has it, else name. A program started at log-on has another current folder.
+// A file the program ships beside itself, opened by bare name: its full path
+// when the current folder has it, else its path in the executable's folder
+// when that has it, else name. A program started at log-on has another
+// current folder.
 CString FindProgramFile(const char* name);
