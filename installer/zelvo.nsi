@@ -71,6 +71,9 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+; After the language, which brings a branding text of its own.
+BrandingText "Zelvo ${VERSION}"
+
 LangString StillRunning ${LANG_ENGLISH} "Zelvo is still running. Close its windows (or choose Exit from its tray icon's menu), then click Retry."
 LangString KeepSkins ${LANG_ENGLISH} "Keep your skins?$\r$\n$\r$\nYes keeps images.ini and the skin bitmaps in $INSTDIR, so a later install into the same folder finds them again. No deletes them."
 
