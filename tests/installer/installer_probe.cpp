@@ -10,7 +10,10 @@
 //   installer_probe shortcut LNK
 //       Prints the shortcut's target and start-in folder, one per line.
 //   installer_probe window SECONDS TITLE
-//       Waits for a top-level window with exactly this title.
+//       Waits for a top-level window with this title.
+//   installer_probe click SECONDS TITLE ID
+//       Waits for a visible top-level window with this title whose button ID
+//       is enabled, and presses the button.
 //
 // Everything started runs in a job that is ended when the probe exits, so a
 // failed check leaves no process behind. Output is UTF-8.
@@ -128,11 +131,15 @@ class Job {
 
 // pid 0 matches a window of any process. A dialog is shown only once its
 // controls hold their text, so readers ask for a visible one; a program
-// started with -min never shows its window.
+// started with -min never shows its window. Trailing spaces of a title do
+// not count (an NSIS wizard ends its title with one). A button id other than 0 asks
+// for a window with that button enabled (a wizard and its message box share
+// their title).
 struct WindowQuery {
   DWORD pid;
   const wchar_t* title;
   bool visible;
+  int button;
   HWND found;
 };
 
@@ -140,10 +147,14 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lparam) {
   auto* query = reinterpret_cast<WindowQuery*>(lparam);
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
-  wchar_t title[64] = L"";
-  GetWindowTextW(hwnd, title, 64);
+  wchar_t text[64] = L"";
+  GetWindowTextW(hwnd, text, 64);
+  std::wstring title = text;
+  while (!title.empty() && title.back() == L' ') title.pop_back();
+  HWND button = query->button ? GetDlgItem(hwnd, query->button) : nullptr;
   if ((query->pid == 0 || pid == query->pid) && (!query->visible || IsWindowVisible(hwnd)) &&
-      std::wstring(title) == query->title) {
+      (!query->button || (button && IsWindowVisible(button) && IsWindowEnabled(button))) &&
+      title == query->title) {
     query->found = hwnd;
     return FALSE;
   }
@@ -151,10 +162,10 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lparam) {
 }
 
 // The process's top-level window with this exact title, waiting for it.
-HWND WaitForWindow(DWORD pid, const wchar_t* title, bool visible, DWORD ms) {
+HWND WaitForWindow(DWORD pid, const wchar_t* title, bool visible, DWORD ms, int button = 0) {
   const ULONGLONG end = GetTickCount64() + ms;
   for (;;) {
-    WindowQuery query{pid, title, visible, nullptr};
+    WindowQuery query{pid, title, visible, button, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
     if (query.found || GetTickCount64() >= end) return query.found;
     Sleep(50);
@@ -188,6 +199,14 @@ int Tip(DWORD ms, const std::wstring& program, const std::wstring& folder) {
   if (!main) return Fail("no Zelvo window after the Quick Tip closed");
   PostMessageW(main, WM_COMMAND, kExitCommand, 0);
   if (!job.WaitStarted(ms)) return Fail("the program did not end on Exit");
+  return 0;
+}
+
+int Click(DWORD ms, const std::wstring& title, int id) {
+  HWND window = WaitForWindow(0, title.c_str(), true, ms, id);
+  if (!window) return Fail("no such window with that button enabled");
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
   return 0;
 }
 
@@ -232,7 +251,10 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"window" && args.size() == 3) {
       return WaitForWindow(0, args[2].c_str(), false, ms) ? 0 : Fail("no such window");
     }
+    if (command == L"click" && args.size() == 4) {
+      return Click(ms, args[2], static_cast<int>(wcstol(args[3].c_str(), nullptr, 10)));
+    }
   }
-  std::fprintf(stderr, "usage: installer_probe run|tip|shortcut|window ... (see the source)\n");
+  std::fprintf(stderr, "usage: installer_probe run|tip|shortcut|window|click ... (see the source)\n");
   return kUsage;
 }

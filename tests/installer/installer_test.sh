@@ -118,8 +118,13 @@ make_tip_profile() {
 
 # Runs the registered quiet uninstall command ("path" /S), plus more switches.
 uninstall() {
-  local quiet exe
-  quiet=$(reg_value "$uninst_key" QuietUninstallString)
+  local listing quiet exe
+  listing=$(in_prefix reg query "HKCU\\$uninst_key" /v QuietUninstallString 2>&1 | tr -d '\r')
+  quiet=$(awk -F'    ' '$2 == "QuietUninstallString" { print $4 }' <<<"$listing")
+  if [ -z "$quiet" ]; then
+    fail "$1: the Uninstall entry names the quiet uninstall command" "$listing"
+    return
+  fi
   exe=${quiet#\"}
   exe=${exe%%\"*}
   read -ra switches <<<"${quiet##*\"}"
@@ -203,6 +208,18 @@ check "keep skins: BackBitmapShell naming a skin removed" no_value "$toolbar_key
 profile=$(tip_profile)
 check "keep skins: the rest of the settings file stays" grep -q '^Kept=1' "${profile:-/dev/null}"
 check "keep skins: Quick Tip settings removed" test -z "$(grep -i '^\[Tip\]' "${profile:-/dev/null}")"
+
+# --- Round 3: the uninstaller asks, the user keeps the skins ----------------
+install "ask"
+in_prefix "$probe" run 120 "$folder_win\\uninstall.exe" &
+uninstaller=$!
+wizard="Zelvo 1.11 Uninstall"
+check "ask: confirm the uninstall" in_prefix "$probe" click 60 "$wizard" 1
+check "ask: answer Yes to keeping the skins" in_prefix "$probe" click 60 "$wizard" 6
+check "ask: close the finished uninstaller" in_prefix "$probe" click 60 "$wizard" 1
+check "ask: the uninstaller ends" wait "$uninstaller"
+expect "ask: the folder holds exactly the skins" \
+  "$(cd "$folder" 2>/dev/null && ls | tr '\n' '|')" "Blue Sky.bmp|dots.bmp|images.ini|"
 
 echo "$failures failed"
 if [ "$failures" -eq 0 ]; then
