@@ -20,6 +20,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "framework/ErrorBarrier.h"
+
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -34,6 +36,7 @@ constexpr UINT kExitCommand = 32771;  // the tray menu's Exit
 constexpr int kTipControl = 1004;
 const wchar_t kTipTitle[] = L"  Quick Tip";
 const wchar_t kMainTitle[] = L"Zelvo";
+const char kCannotStart[] = "cannot start the program";
 
 std::string Utf8(const std::wstring& text) {
   int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
@@ -115,7 +118,8 @@ class Job {
     }
   }
 
-  bool WaitStarted(DWORD ms) const { return WaitForSingleObject(process_, ms) == WAIT_OBJECT_0; }
+  // True once the program itself has ended.
+  bool WaitProgram(DWORD ms) const { return WaitForSingleObject(process_, ms) == WAIT_OBJECT_0; }
   DWORD ExitCode() const {
     DWORD code = kFailed;
     GetExitCodeProcess(process_, &code);
@@ -131,10 +135,10 @@ class Job {
 
 // pid 0 matches a window of any process. A dialog is shown only once its
 // controls hold their text, so readers ask for a visible one; a program
-// started with -min never shows its window. Trailing spaces of a title do
-// not count (an NSIS wizard ends its title with one). A button id other than 0 asks
-// for a window with that button enabled (a wizard and its message box share
-// their title).
+// started with -min never shows its window. A button id other than 0 asks for
+// a window with that button enabled (a wizard and its message box share their
+// title). Trailing spaces of a title do not count: an NSIS wizard ends its
+// title with one.
 struct WindowQuery {
   DWORD pid;
   const wchar_t* title;
@@ -144,24 +148,25 @@ struct WindowQuery {
 };
 
 BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lparam) {
-  auto* query = reinterpret_cast<WindowQuery*>(lparam);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  wchar_t text[64] = L"";
-  GetWindowTextW(hwnd, text, 64);
-  std::wstring title = text;
-  while (!title.empty() && title.back() == L' ') title.pop_back();
-  HWND button = query->button ? GetDlgItem(hwnd, query->button) : nullptr;
-  if ((query->pid == 0 || pid == query->pid) && (!query->visible || IsWindowVisible(hwnd)) &&
-      (!query->button || (button && IsWindowVisible(button) && IsWindowEnabled(button))) &&
-      title == query->title) {
-    query->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
+  return CallBarrier<BOOL>(FALSE, [&] {
+    auto* query = reinterpret_cast<WindowQuery*>(lparam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t text[64] = L"";
+    GetWindowTextW(hwnd, text, 64);
+    std::wstring title = text;
+    while (!title.empty() && title.back() == L' ') title.pop_back();
+    HWND button = query->button ? GetDlgItem(hwnd, query->button) : nullptr;
+    if ((query->pid == 0 || pid == query->pid) && (!query->visible || IsWindowVisible(hwnd)) &&
+        (!query->button || (button && IsWindowVisible(button) && IsWindowEnabled(button))) &&
+        title == query->title) {
+      query->found = hwnd;
+      return FALSE;
+    }
+    return TRUE;
+  });
 }
 
-// The process's top-level window with this exact title, waiting for it.
 HWND WaitForWindow(DWORD pid, const wchar_t* title, bool visible, DWORD ms, int button = 0) {
   const ULONGLONG end = GetTickCount64() + ms;
   for (;;) {
@@ -174,7 +179,7 @@ HWND WaitForWindow(DWORD pid, const wchar_t* title, bool visible, DWORD ms, int 
 
 int Run(DWORD ms, const std::vector<std::wstring>& args) {
   Job job;
-  if (!job.Start(args, nullptr)) return Fail("cannot start the program");
+  if (!job.Start(args, nullptr)) return Fail(kCannotStart);
   if (!job.WaitAll(ms)) {
     std::fprintf(stderr, "installer_probe: still running after the time-out\n");
     return kTimedOut;
@@ -184,7 +189,7 @@ int Run(DWORD ms, const std::vector<std::wstring>& args) {
 
 int Tip(DWORD ms, const std::wstring& program, const std::wstring& folder) {
   Job job;
-  if (!job.Start({program}, folder.c_str())) return Fail("cannot start the program");
+  if (!job.Start({program}, folder.c_str())) return Fail(kCannotStart);
   HWND tip = WaitForWindow(job.Pid(), kTipTitle, true, ms);
   if (!tip) return Fail("no Quick Tip window");
   wchar_t text[1000] = L"";
@@ -198,7 +203,7 @@ int Tip(DWORD ms, const std::wstring& program, const std::wstring& folder) {
   HWND main = WaitForWindow(job.Pid(), kMainTitle, false, ms);
   if (!main) return Fail("no Zelvo window after the Quick Tip closed");
   PostMessageW(main, WM_COMMAND, kExitCommand, 0);
-  if (!job.WaitStarted(ms)) return Fail("the program did not end on Exit");
+  if (!job.WaitProgram(ms)) return Fail("the program did not end on Exit");
   return 0;
 }
 
