@@ -312,7 +312,7 @@ for n in 1 2 3 4; do
   after=$back_bitmap
   read_values
   if [ "$back_bitmap" = "$after" ] && [ "$back_bitmap_shell" = "$after" ]; then
-    echo "        Closed it; the shell reports that too (\"WindowRevoked\"), which changes nothing."
+    echo "        Closed it; a window going away (\"WindowRevoked\") leaves the values as they are."
   else
     echo "        WRONG: closing it changed the values to [$back_bitmap] and [$back_bitmap_shell]."
     differences+=("closing Explorer window $n changed the values to [$back_bitmap], [$back_bitmap_shell]")
