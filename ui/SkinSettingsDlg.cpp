@@ -178,5 +178,5 @@ void CSkinSettingsDlg::OnAbout() {
 }
 
 void CSkinSettingsDlg::OnShowQuickTip() {
-    static_cast<CSkinApp*>(AfxGetApp())->ShowQuickTip();
+    if (auto* app = static_cast<CSkinApp*>(AfxGetApp())) app->ShowQuickTip();
 }
