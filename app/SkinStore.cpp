@@ -21,19 +21,6 @@ CString ProgramFolderPrefix() {
     return FolderPrefixOf(ModuleFileName());
 }
 
-// Splits as the runtime library's _splitpath does: the name starts after the
-// drive and the last folder separator and ends at the last dot.
-CString SkinBaseName(const CString& path) {
-    int start = path.GetLength() >= 2 && path.GetString()[1] == ':' ? 2 : 0;
-    for (char separator : {'\\', '/'}) {
-        int after = path.ReverseFind(separator) + 1;
-        if (after > start) start = after;
-    }
-    CString name = path.Mid(start);
-    int dot = name.ReverseFind('.');
-    return dot < 0 ? name : name.Left(dot);
-}
-
 CString SkinBitmapPath(const CString& prefix, const CString& baseName) {
     CString path;
     path.Format("%s%s.bmp", prefix.GetString(), baseName.GetString());

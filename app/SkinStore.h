@@ -15,8 +15,7 @@ CString FolderPrefixOf(const CString& modulePath);
 // FolderPrefixOf the running executable.
 CString ProgramFolderPrefix();
 
-// The file name without folder and without its last extension, case kept.
-CString SkinBaseName(const CString& path);
+// A skin's base name is the FileTitleOf the picture it was made from.
 CString SkinBitmapPath(const CString& prefix, const CString& baseName);
 CString SkinListPath(const CString& prefix);
 

@@ -7,10 +7,7 @@
 
 #include "framework/Wnd.h"
 
-class CButton : public CWnd {
-public:
-    int GetCheck() const { return static_cast<int>(::SendMessageA(m_hWnd, BM_GETCHECK, 0, 0)); }
-};
+class CButton : public CWnd {};
 
 class CImageList {
 public:
@@ -44,11 +41,9 @@ public:
     HIMAGELIST SetImageList(CImageList* list, int which) {
         return ListView_SetImageList(m_hWnd, list->m_hImageList, which);
     }
-    int GetItemCount() const { return ListView_GetItemCount(m_hWnd); }
     BOOL DeleteAllItems() { return ListView_DeleteAllItems(m_hWnd); }
     int InsertItem(const LVITEMA* item) {
         return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(item)));
     }
     int GetNextItem(int after, int flags) const { return ListView_GetNextItem(m_hWnd, after, flags); }
-    int GetSelectedCount() const { return static_cast<int>(ListView_GetSelectedCount(m_hWnd)); }
 };

@@ -112,3 +112,24 @@ void CStringArray::RemoveAt(int index, int count) {
     if (index < 0 || count < 0 || index > GetSize() - count) throw std::out_of_range("CStringArray index");
     m_items.erase(m_items.begin() + index, m_items.begin() + index + count);
 }
+
+static CString FileNameOf(const CString& path) {
+    int start = path.GetLength() >= 2 && path.GetString()[1] == ':' ? 2 : 0;
+    for (char separator : {'\\', '/'}) {
+        int after = path.ReverseFind(separator) + 1;
+        if (after > start) start = after;
+    }
+    return path.Mid(start);
+}
+
+CString FileTitleOf(const CString& path) {
+    CString name = FileNameOf(path);
+    int dot = name.ReverseFind('.');
+    return dot < 0 ? name : name.Left(dot);
+}
+
+CString FileExtensionOf(const CString& path) {
+    CString name = FileNameOf(path);
+    int dot = name.ReverseFind('.');
+    return dot < 0 ? CString() : name.Mid(dot + 1);
+}

@@ -53,6 +53,14 @@ private:
     std::string m_text;
 };
 
+// The parts of a path as the runtime library's _splitpath gives them: the
+// file name starts after the drive and the last folder separator (\ or /),
+// and its extension follows the name's last dot.
+// The file name without its extension, case kept.
+CString FileTitleOf(const CString& path);
+// The extension without its dot; empty when the name has none.
+CString FileExtensionOf(const CString& path);
+
 CString operator+(const CString& a, const CString& b);
 CString operator+(const CString& a, const char* b);
 CString operator+(const char* a, const CString& b);

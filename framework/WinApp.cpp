@@ -10,12 +10,6 @@ namespace {
 
 CWinApp* g_app = nullptr;
 
-CString ExeNameOf(const CString& path) {
-    CString name = path.Mid(path.ReverseFind('\\') + 1);
-    int dot = name.ReverseFind('.');
-    return dot < 0 ? name : name.Left(dot);
-}
-
 bool IsFile(const char* path) {
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -48,7 +42,7 @@ CString FindProgramFile(const char* name) {
 
 const CRuntimeClass CWinApp::classCWinApp{"CWinApp", nullptr, &CCmdTarget::classCCmdTarget};
 
-CWinApp::CWinApp() : m_pszExeName(ExeNameOf(ModuleFileName())), m_pszProfileName(m_pszExeName + ".INI") {
+CWinApp::CWinApp() : m_pszExeName(FileTitleOf(ModuleFileName())), m_pszProfileName(m_pszExeName + ".INI") {
     g_app = this;
 }
 
@@ -61,10 +55,7 @@ const CRuntimeClass* CWinApp::GetRuntimeClass() const {
 }
 
 void CCommandLineInfo::ParseParam(const char* param, BOOL flag, BOOL) {
-    if (!flag) {
-        if (m_strFileName.IsEmpty()) m_strFileName = param;
-        return;
-    }
+    if (!flag) return;
     for (const char* word : {"p", "pt", "dde", "Embedding", "Automation", "Register", "Regserver", "Unregister",
                              "Unregserver"}) {
         if (lstrcmpiA(param, word) == 0) m_bShowSplash = FALSE;
@@ -114,6 +105,12 @@ CWinThread* AfxGetThread() {
 
 CWnd* AfxGetMainWnd() {
     return g_app ? g_app->GetMainWnd() : nullptr;
+}
+
+CString AfxLoadString(UINT id) {
+    char text[1024];
+    int length = LoadStringA(AfxGetResourceHandle(), id, text, static_cast<int>(sizeof text));
+    return CString(text, length);
 }
 
 HINSTANCE AfxGetResourceHandle() {

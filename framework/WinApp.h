@@ -28,7 +28,6 @@ public:
     // Cleared by the switches that start a program for another program
     // (printing, DDE, automation, registration) rather than for a person.
     BOOL m_bShowSplash = TRUE;
-    CString m_strFileName;
 };
 
 class CWinApp : public CWinThread {
@@ -61,6 +60,8 @@ public:
 CWinApp* AfxGetApp();
 CWinThread* AfxGetThread();
 CWnd* AfxGetMainWnd();
+// String resource id; empty when there is none.
+CString AfxLoadString(UINT id);
 // Where resources come from: the executable.
 HINSTANCE AfxGetResourceHandle();
 HINSTANCE AfxFindResourceHandle(const char* name, const char* type);

@@ -20,12 +20,6 @@ const char kTipsFile[] = "tips.txt";
 // fgets reads at most one less: longer lines come in pieces of 999.
 constexpr int kLineBuffer = 1000;
 
-CString LoadText(UINT id) {
-    char text[256];
-    int length = LoadStringA(AfxGetResourceHandle(), id, text, static_cast<int>(sizeof text));
-    return CString(text, length);
-}
-
 // The file's creation time in ctime's form, without the line end.
 CString TimeStampOf(std::FILE* file) {
     struct _stat status;
@@ -65,7 +59,7 @@ CQuickTipDlg::CQuickTipDlg(CWnd* parent)
     // Deliberately also beside the program when the current folder has none.
     m_pTipsFile = std::fopen(FindProgramFile(kTipsFile), "r");
     if (!m_pTipsFile) {
-        m_strTipText = LoadText(IDS_TIPS_MISSING);
+        m_strTipText = AfxLoadString(IDS_TIPS_MISSING);
         return;
     }
 
@@ -104,7 +98,7 @@ void CQuickTipDlg::ReadNextTip(CString& tip) {
         rewound = true;
         if (std::fseek(m_pTipsFile, 0, SEEK_SET) != 0) ReportTrouble();
     }
-    tip = LoadText(IDS_TIPS_NONE);
+    tip = AfxLoadString(IDS_TIPS_NONE);
     if (m_pTipsFile) std::fclose(m_pTipsFile);
     m_pTipsFile = nullptr;
 }
@@ -145,5 +139,5 @@ void CQuickTipDlg::DisableNextTip() {
 }
 
 void CQuickTipDlg::ReportTrouble() {
-    MessageBox(LoadText(IDS_TIPS_TROUBLE), AfxGetApp()->m_pszExeName, MB_OK | MB_ICONEXCLAMATION);
+    MessageBox(AfxLoadString(IDS_TIPS_TROUBLE), AfxGetApp()->m_pszExeName, MB_OK | MB_ICONEXCLAMATION);
 }

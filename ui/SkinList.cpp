@@ -22,19 +22,6 @@ const struct {
     {"pcx", FORMAT_PCX}, {"wbmp", FORMAT_WBMP}, {"wmf", FORMAT_WMF}, {"emf", FORMAT_WMF},
 };
 
-// The extension of path as the file dialog's caller compares it: after the
-// last dot of the file name, lower-cased, without dots.
-CString ExtensionOf(const CString& path) {
-    int slash = path.ReverseFind('\\');
-    int forward = path.ReverseFind('/');
-    CString name = path.Mid((slash > forward ? slash : forward) + 1);
-    int dot = name.ReverseFind('.');
-    if (dot < 0) return CString();
-    CString extension = name.Mid(dot + 1);
-    extension.MakeLower();
-    return extension;
-}
-
 // A 64 × 64 bitmap in the screen's format, filled white, with draw's picture
 // on it and the grey frame on top.
 template <class Draw>
@@ -146,9 +133,10 @@ void CSkinSettingsDlg::OnAdd() {
     for (POSITION position = dialog.GetStartPosition(); position;) {
         CString path = dialog.GetNextPathName(position);
         ZImage image(FORMAT_UNKNOWN);
-        if (!image.Load(path, ExtensionToFormat(ExtensionOf(path))) || !image.IsValid()) continue;
+        CString extension = FileExtensionOf(path);
+        if (!image.Load(path, ExtensionToFormat(extension.MakeLower())) || !image.IsValid()) continue;
 
-        CString baseName = SkinBaseName(path);
+        CString baseName = FileTitleOf(path);
         CString bitmapPath = SkinBitmapPath(m_strFolder, baseName);
         if (!image.Save(bitmapPath, FORMAT_BMP)) continue;
 

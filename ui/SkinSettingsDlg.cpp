@@ -68,8 +68,8 @@ BOOL CSkinSettingsDlg::OnInitDialog() {
     CMenu systemMenu;
     systemMenu.Attach(GetSystemMenu(FALSE));
     if (systemMenu.m_hMenu) {
-        char about[256] = "";
-        if (LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, about, sizeof about) > 0) {
+        CString about = AfxLoadString(IDS_ABOUTBOX);
+        if (!about.IsEmpty()) {
             systemMenu.AppendMenu(MF_SEPARATOR);
             systemMenu.AppendMenu(MF_STRING, IDM_ABOUTBOX, about);
         }

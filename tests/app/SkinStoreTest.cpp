@@ -59,7 +59,7 @@ TEST(SkinStoreNames, FollowTheExecutableAndTheImageName) {
     for (const NamingCase& c : kNamingCases) {
         SCOPED_TRACE(c.module);
         CString prefix = FolderPrefixOf(c.module);
-        EXPECT_STREQ(c.bitmap, SkinBitmapPath(prefix, SkinBaseName(c.image)));
+        EXPECT_STREQ(c.bitmap, SkinBitmapPath(prefix, FileTitleOf(c.image)));
         EXPECT_STREQ(c.list, SkinListPath(prefix));
     }
 }
@@ -77,9 +77,11 @@ TEST(SkinStoreNames, BaseNameSplitsLikeTheRuntimeLibrary) {
     };
     for (const auto& c : cases) {
         char name[_MAX_FNAME];
-        _splitpath(c.path, nullptr, nullptr, name, nullptr);
+        char extension[_MAX_EXT];
+        _splitpath(c.path, nullptr, nullptr, name, extension);
         EXPECT_STREQ(name, c.baseName) << c.path;
-        EXPECT_STREQ(c.baseName, SkinBaseName(c.path)) << c.path;
+        EXPECT_STREQ(c.baseName, FileTitleOf(c.path)) << c.path;
+        EXPECT_STREQ(extension[0] == '.' ? extension + 1 : extension, FileExtensionOf(c.path)) << c.path;
     }
 }
 
@@ -125,7 +127,7 @@ TEST_F(SkinList, MissingFileIsAnEmptyStoreAndReadingDoesNotCreateIt) {
 
 TEST_F(SkinList, LinesKeepTheOrderOfFirstAdditionAndCaseInsensitiveKeysShareALine) {
     auto add = [&](const char* image) {
-        CString base = SkinBaseName(image);
+        CString base = FileTitleOf(image);
         WriteSkinListLine(listPath.c_str(), base, SkinBitmapPath(prefix, base));
     };
     add("D:\\Pictures\\Blue Sky.GIF");
